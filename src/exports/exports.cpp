@@ -1,0 +1,3 @@
+// The export table: the only place that binds action names to implementations.
+#include <windows.h>
+#include <msi.h>

@@ -1,0 +1,18 @@
+#include "platform/seam.h"
+
+namespace ondex::platform {
+
+namespace {
+const SystemApi kReal = {
+    ::MessageBoxW,
+    ::DebugBreak,
+    ::WaitForSingleObject,
+    ::GetTickCount,
+};
+SystemApi g_api = kReal;
+}  // namespace
+
+SystemApi& Api() { return g_api; }
+const SystemApi& RealApi() { return kReal; }
+
+}  // namespace ondex::platform

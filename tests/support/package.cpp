@@ -1,0 +1,239 @@
+#include "support/package.h"
+
+#include <msidefs.h>
+#include <shlwapi.h>
+
+#include <atomic>
+#include <stdexcept>
+
+namespace ondex::test {
+
+namespace {
+
+std::wstring UniqueTempPath(const wchar_t* prefix) {
+    static std::atomic<unsigned> counter{0};
+    wchar_t dir[MAX_PATH];
+    GetTempPathW(MAX_PATH, dir);
+    return std::wstring(dir) + prefix + std::to_wstring(GetCurrentProcessId()) + L"_" +
+           std::to_wstring(++counter);
+}
+
+void Check(UINT status, const char* what) {
+    if (status != ERROR_SUCCESS) throw std::runtime_error(std::string(what) + " failed: " + std::to_string(status));
+}
+
+std::wstring RecordFieldText(MSIHANDLE record, UINT field) {
+    DWORD size = 0;
+    wchar_t empty[1] = L"";
+    if (MsiRecordGetStringW(record, field, empty, &size) != ERROR_MORE_DATA && size == 0) return L"";
+    std::wstring text(size + 1, L'\0');
+    DWORD capacity = size + 1;
+    MsiRecordGetStringW(record, field, text.data(), &capacity);
+    text.resize(capacity);
+    return text;
+}
+
+std::wstring FormattedRecord(MSIHANDLE record) {
+    DWORD size = 0;
+    wchar_t empty[1] = L"";
+    MsiFormatRecordW(0, record, empty, &size);
+    std::wstring text(size + 1, L'\0');
+    DWORD capacity = size + 1;
+    MsiFormatRecordW(0, record, text.data(), &capacity);
+    text.resize(capacity);
+    return text;
+}
+
+}  // namespace
+
+TestPackage::TestPackage() : path_(UniqueTempPath(L"ondex_pkg_") + L".msi") {
+    Check(MsiOpenDatabaseW(path_.c_str(), MSIDBOPEN_CREATE, database_.put()), "MsiOpenDatabaseW");
+    {
+        platform::UniqueMsiHandle summary;
+        Check(MsiGetSummaryInformationW(database_.get(), nullptr, 4, summary.put()), "MsiGetSummaryInformationW");
+        MsiSummaryInfoSetPropertyW(summary.get(), PID_REVNUMBER, VT_LPSTR, 0, nullptr,
+                                   L"{00000000-0000-0000-0000-000000000001}");
+        MsiSummaryInfoSetPropertyW(summary.get(), PID_TEMPLATE, VT_LPSTR, 0, nullptr, L"x64;1033");
+        MsiSummaryInfoSetPropertyW(summary.get(), PID_PAGECOUNT, VT_I4, 200, nullptr, nullptr);
+        MsiSummaryInfoSetPropertyW(summary.get(), PID_WORDCOUNT, VT_I4, 2, nullptr, nullptr);
+        Check(MsiSummaryInfoPersist(summary.get()), "MsiSummaryInfoPersist");
+    }
+    Sql(L"CREATE TABLE `Property` (`Property` CHAR(72) NOT NULL, `Value` LONGCHAR NOT NULL LOCALIZABLE "
+        L"PRIMARY KEY `Property`)");
+    Property(L"ProductCode", L"{7D5A3B52-3C4E-4F43-9D2E-6F0A1B2C3D4E}");
+    Property(L"ProductName", L"Ondex Test Package");
+    Property(L"ProductVersion", L"1.0.0");
+    Property(L"ProductLanguage", L"1033");
+    Property(L"Manufacturer", L"Ondex");
+}
+
+TestPackage::~TestPackage() {
+    session_.reset();
+    database_.reset();
+    DeleteFileW(path_.c_str());
+}
+
+TestPackage& TestPackage::Sql(const std::wstring& query) {
+    platform::UniqueMsiHandle view;
+    Check(MsiDatabaseOpenViewW(database_.get(), query.c_str(), view.put()), "MsiDatabaseOpenViewW");
+    Check(MsiViewExecute(view.get(), 0), "MsiViewExecute");
+    return *this;
+}
+
+TestPackage& TestPackage::Property(const std::wstring& name, const std::wstring& value) {
+    platform::UniqueMsiHandle view;
+    Check(MsiDatabaseOpenViewW(database_.get(), L"INSERT INTO `Property` (`Property`, `Value`) VALUES (?, ?)",
+                               view.put()),
+          "open property insert");
+    platform::UniqueMsiHandle record(MsiCreateRecord(2));
+    MsiRecordSetStringW(record.get(), 1, name.c_str());
+    MsiRecordSetStringW(record.get(), 2, value.c_str());
+    Check(MsiViewExecute(view.get(), record.get()), "insert property");
+    return *this;
+}
+
+void TestPackage::EnsureBinaryTable() {
+    if (hasBinaryTable_) return;
+    Sql(L"CREATE TABLE `Binary` (`Name` CHAR(72) NOT NULL, `Data` OBJECT NOT NULL PRIMARY KEY `Name`)");
+    hasBinaryTable_ = true;
+}
+
+TestPackage& TestPackage::Binary(const std::wstring& name, const std::wstring& path) {
+    EnsureBinaryTable();
+    platform::UniqueMsiHandle view;
+    Check(MsiDatabaseOpenViewW(database_.get(), L"INSERT INTO `Binary` (`Name`, `Data`) VALUES (?, ?)", view.put()),
+          "open binary insert");
+    platform::UniqueMsiHandle record(MsiCreateRecord(2));
+    MsiRecordSetStringW(record.get(), 1, name.c_str());
+    Check(MsiRecordSetStreamW(record.get(), 2, path.c_str()), "MsiRecordSetStreamW");
+    Check(MsiViewExecute(view.get(), record.get()), "insert binary");
+    return *this;
+}
+
+MSIHANDLE TestPackage::Session() {
+    if (!session_) {
+        Check(MsiDatabaseCommit(database_.get()), "MsiDatabaseCommit");
+        database_.reset();
+        MsiSetInternalUI(INSTALLUILEVEL_NONE, nullptr);
+        Check(MsiOpenPackageW(path_.c_str(), session_.put()), "MsiOpenPackageW");
+    }
+    return session_.get();
+}
+
+LogCapture::LogCapture() {
+    const DWORD filter = INSTALLLOGMODE_INFO | INSTALLLOGMODE_ERROR | INSTALLLOGMODE_WARNING | INSTALLLOGMODE_USER |
+                         INSTALLLOGMODE_PROGRESS | INSTALLLOGMODE_ACTIONSTART | INSTALLLOGMODE_ACTIONDATA |
+                         INSTALLLOGMODE_COMMONDATA;
+    MsiSetExternalUIRecord(&LogCapture::Handler, filter, this, &previous_);
+}
+
+LogCapture::~LogCapture() { MsiSetExternalUIRecord(previous_, 0, nullptr, nullptr); }
+
+int WINAPI LogCapture::Handler(LPVOID context, UINT type, MSIHANDLE record) {
+    auto& self = *static_cast<LogCapture*>(context);
+    const auto kind = static_cast<INSTALLMESSAGE>(type & 0xFF000000);
+    Message message{kind, {}, {}};
+    if (record) {
+        const UINT count = MsiRecordGetFieldCount(record);
+        for (UINT i = kind == INSTALLMESSAGE_ACTIONSTART ? 0 : 1; i <= count; ++i)
+            message.fields.push_back(RecordFieldText(record, i));
+        message.text = FormattedRecord(record);
+    }
+    self.messages_.push_back(std::move(message));
+    for (const auto& [answerType, answer] : self.answers_)
+        if (answerType == kind) return answer;
+    return 0;
+}
+
+void LogCapture::AnswerWith(INSTALLMESSAGE type, int answer) { answers_.emplace_back(type, answer); }
+
+std::vector<std::wstring> LogCapture::InfoLines() const {
+    std::vector<std::wstring> lines;
+    for (const auto& m : messages_)
+        if (m.type == INSTALLMESSAGE_INFO) lines.push_back(m.text);
+    return lines;
+}
+
+bool LogCapture::HasInfoLine(const std::wstring& line) const {
+    for (const auto& text : InfoLines())
+        if (text == line) return true;
+    return false;
+}
+
+std::vector<std::vector<int>> LogCapture::Progress() const {
+    std::vector<std::vector<int>> records;
+    for (const auto& m : messages_) {
+        if (m.type != INSTALLMESSAGE_PROGRESS) continue;
+        std::vector<int> fields;
+        for (const auto& f : m.fields) fields.push_back(f.empty() ? 0 : std::stoi(f));
+        records.push_back(fields);
+    }
+    return records;
+}
+
+std::vector<LogCapture::Message> LogCapture::OfType(INSTALLMESSAGE type) const {
+    std::vector<Message> found;
+    for (const auto& m : messages_)
+        if (m.type == type) found.push_back(m);
+    return found;
+}
+
+OndexRegistryScope::OndexRegistryScope() { RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Ondex"); }
+OndexRegistryScope::~OndexRegistryScope() { RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Ondex"); }
+
+namespace {
+void SetValue(const wchar_t* subKey, const wchar_t* name, DWORD type, const void* data, DWORD size) {
+    platform::UniqueHKey key;
+    Check(RegCreateKeyExW(HKEY_LOCAL_MACHINE, subKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr),
+          "RegCreateKeyExW");
+    Check(RegSetValueExW(key.get(), name, 0, type, static_cast<const BYTE*>(data), size), "RegSetValueExW");
+}
+}  // namespace
+
+void OndexRegistryScope::SetString(const wchar_t* subKey, const wchar_t* name, const std::wstring& value) {
+    SetValue(subKey, name, REG_SZ, value.c_str(), static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+}
+void OndexRegistryScope::SetDword(const wchar_t* subKey, const wchar_t* name, DWORD value) {
+    SetValue(subKey, name, REG_DWORD, &value, sizeof value);
+}
+void OndexRegistryScope::SetBinary(const wchar_t* subKey, const wchar_t* name, const std::vector<BYTE>& value,
+                                   DWORD type) {
+    SetValue(subKey, name, type, value.data(), static_cast<DWORD>(value.size()));
+}
+
+TempFolder::TempFolder() : path_(UniqueTempPath(L"ondex_dir_")) { CreateDirectoryW(path_.c_str(), nullptr); }
+
+TempFolder::~TempFolder() {
+    std::wstring from = path_ + L'\0';
+    SHFILEOPSTRUCTW op{};
+    op.wFunc = FO_DELETE;
+    op.pFrom = from.c_str();
+    op.fFlags = FOF_NO_UI;
+    SHFileOperationW(&op);
+}
+
+std::string ReadFileBytes(const std::wstring& path) {
+    platform::UniqueHandle file(
+        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (file.get() == INVALID_HANDLE_VALUE) {
+        file.release();
+        return {};
+    }
+    std::string bytes;
+    char chunk[4096];
+    DWORD read = 0;
+    while (ReadFile(file.get(), chunk, sizeof chunk, &read, nullptr) && read > 0) bytes.append(chunk, read);
+    return bytes;
+}
+
+void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+    platform::UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    if (file.get() == INVALID_HANDLE_VALUE) {
+        file.release();
+        throw std::runtime_error("cannot write file");
+    }
+    DWORD written = 0;
+    WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+}  // namespace ondex::test

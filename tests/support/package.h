@@ -1,0 +1,103 @@
+#pragma once
+// Builds an installer database in a temporary file and opens it as a real
+// session with MsiOpenPackageW.
+#include <windows.h>
+#include <msi.h>
+#include <msiquery.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/handles.h"
+
+namespace ondex::test {
+
+class TestPackage {
+public:
+    // A new database with summary information and a Property table.
+    TestPackage();
+    ~TestPackage();
+    TestPackage(const TestPackage&) = delete;
+    TestPackage& operator=(const TestPackage&) = delete;
+
+    // Runs one SQL statement (CREATE TABLE, INSERT ...) on the database.
+    TestPackage& Sql(const std::wstring& query);
+    TestPackage& Property(const std::wstring& name, const std::wstring& value);
+    // A Binary row whose stream is the file at `path`.
+    TestPackage& Binary(const std::wstring& name, const std::wstring& path);
+
+    // Commits and opens the session (once); the handle lives as long as the package.
+    MSIHANDLE Session();
+    const std::wstring& Path() const { return path_; }
+
+private:
+    void EnsureBinaryTable();
+
+    std::wstring path_;
+    platform::UniqueMsiHandle database_;
+    platform::UniqueMsiHandle session_;
+    bool hasBinaryTable_ = false;
+};
+
+// The installer's UI messages while the capture lives: INFO and error lines
+// as formatted text, progress and action-start records as fields.
+class LogCapture {
+public:
+    LogCapture();
+    ~LogCapture();
+    LogCapture(const LogCapture&) = delete;
+    LogCapture& operator=(const LogCapture&) = delete;
+
+    struct Message {
+        INSTALLMESSAGE type;
+        std::wstring text;              // formatted record (INFO, ERROR, WARNING, USER)
+        std::vector<std::wstring> fields;  // fields 1..n as text (field 0 first for action start)
+    };
+
+    const std::vector<Message>& messages() const { return messages_; }
+    // Formatted INFO lines, in order.
+    std::vector<std::wstring> InfoLines() const;
+    bool HasInfoLine(const std::wstring& line) const;
+    // Progress records as their integer fields 1..4.
+    std::vector<std::vector<int>> Progress() const;
+    std::vector<Message> OfType(INSTALLMESSAGE type) const;
+    void Clear() { messages_.clear(); }
+
+    // The answer given to messages of `type` (default 0: not handled, or IDOK where expected).
+    void AnswerWith(INSTALLMESSAGE type, int answer);
+
+private:
+    static int WINAPI Handler(LPVOID context, UINT type, MSIHANDLE record);
+
+    std::vector<Message> messages_;
+    std::vector<std::pair<INSTALLMESSAGE, int>> answers_;
+    INSTALLUI_HANDLER_RECORD previous_ = nullptr;
+};
+
+// Deletes HKLM\SOFTWARE\Ondex when built and when destroyed.
+class OndexRegistryScope {
+public:
+    OndexRegistryScope();
+    ~OndexRegistryScope();
+    // Writes a value under HKLM\<subKey>.
+    static void SetString(const wchar_t* subKey, const wchar_t* name, const std::wstring& value);
+    static void SetDword(const wchar_t* subKey, const wchar_t* name, DWORD value);
+    static void SetBinary(const wchar_t* subKey, const wchar_t* name, const std::vector<BYTE>& value, DWORD type);
+};
+
+// A fresh empty folder under the temporary directory, removed with its files.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    const std::wstring& Path() const { return path_; }
+    std::wstring File(const std::wstring& name) const { return path_ + L"\\" + name; }
+
+private:
+    std::wstring path_;
+};
+
+std::string ReadFileBytes(const std::wstring& path);
+void WriteFileBytes(const std::wstring& path, const std::string& bytes);
+
+}  // namespace ondex::test
