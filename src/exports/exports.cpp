@@ -1,3 +1,9 @@
 // The export table: the only place that binds action names to implementations.
+// Every classic export is one line into the entry frame.
 #include <windows.h>
 #include <msi.h>
+
+#include "runtime/entry_frame.h"
+
+#define ONDEX_CLASSIC_ACTION(Name, Impl) \
+    extern "C" UINT __stdcall Name(MSIHANDLE hInstall) { return ondex::runtime::RunClassicAction(hInstall, #Name, Impl); }
