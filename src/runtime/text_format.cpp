@@ -1,0 +1,91 @@
+#include "runtime/text_format.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <vector>
+
+namespace ondex::runtime {
+
+namespace {
+
+// Doubles the buffer from 256 characters until the text fits.
+template <typename Char, typename Formatter>
+std::basic_string<Char> FormatGrowing(const Char* format, va_list args, Formatter formatter) {
+    std::vector<Char> buffer(256);
+    for (;;) {
+        va_list copy;
+        va_copy(copy, args);
+        const int written = formatter(buffer.data(), buffer.size(), format, copy);
+        va_end(copy);
+        if (written >= 0 && static_cast<size_t>(written) < buffer.size()) return {buffer.data(), size_t(written)};
+        if (buffer.size() >= 0x4000000) return {buffer.data(), buffer.size() - 1};
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+int WideFormatter(wchar_t* buffer, size_t capacity, const wchar_t* format, va_list args) {
+    return _vsnwprintf(buffer, capacity, format, args);
+}
+
+int NarrowFormatter(char* buffer, size_t capacity, const char* format, va_list args) {
+    return _vsnprintf(buffer, capacity, format, args);
+}
+
+}  // namespace
+
+std::wstring FormatWideV(const wchar_t* format, va_list args) { return FormatGrowing(format, args, WideFormatter); }
+
+std::string FormatNarrowV(const char* format, va_list args) { return FormatGrowing(format, args, NarrowFormatter); }
+
+std::wstring FormatWide(const wchar_t* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::wstring text = FormatWideV(format, args);
+    va_end(args);
+    return text;
+}
+
+std::string FormatNarrow(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::string text = FormatNarrowV(format, args);
+    va_end(args);
+    return text;
+}
+
+void FormatWideInto(wchar_t* buffer, size_t capacity, const wchar_t* format, va_list args) {
+    if (capacity == 0) return;
+    _vsnwprintf(buffer, capacity, format, args);
+    buffer[capacity - 1] = L'\0';
+}
+
+void FormatNarrowInto(char* buffer, size_t capacity, const char* format, va_list args) {
+    if (capacity == 0) return;
+    _vsnprintf(buffer, capacity, format, args);
+    buffer[capacity - 1] = '\0';
+}
+
+std::string ToAnsi(const std::wstring& text) {
+    if (text.empty()) return {};
+    const int size = WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string narrow(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), narrow.data(), size, nullptr, nullptr);
+    return narrow;
+}
+
+std::wstring FromAnsi(const std::string& text) {
+    if (text.empty()) return {};
+    const int size = MultiByteToWideChar(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(size), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), wide.data(), size);
+    return wide;
+}
+
+std::wstring Widen(const char* ascii) {
+    std::wstring wide;
+    for (; ascii && *ascii; ++ascii) wide.push_back(static_cast<unsigned char>(*ascii));
+    return wide;
+}
+
+}  // namespace ondex::runtime
