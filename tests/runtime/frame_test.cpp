@@ -1,4 +1,4 @@
-// Part 1.1: the trace-flag lookup and the entry frame, on real sessions.
+// The trace-flag lookup and the entry frame, on real sessions.
 #include <gtest/gtest.h>
 
 #include "runtime/entry_frame.h"

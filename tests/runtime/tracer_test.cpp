@@ -1,4 +1,4 @@
-// Part 1.2: the tracer's channels, the trace file and the small services.
+// The tracer's channels, the trace file and the small services.
 #include <gtest/gtest.h>
 
 #include <regex>
