@@ -38,13 +38,13 @@ report() {
   done
   echo "Installer log, lines from the library (action starts it sent, trace events, its own lines):"
   grep -E '^Action [0-9:]+: (Ondex Setup|BathShell)\. .|^(ShellProgress|ShellProgressHidden|BathShell):  |^Tolka [0-9]' "$log" |
-    tr -d '\r' | sed 's/^/    /' || echo "    (none)"
+    tr -d '\r' | sed '/^$/d; s/^/    /' || echo "    (none)"
   echo "Trace file $E2E_WORK/tlk:"
-  if [ -s tlk ]; then tr -d '\r' <tlk | sed 's/^/    /'; else echo "    (none)"; fi
+  if [ -s tlk ]; then e2e_text tlk | sed '/^$/d; s/^/    /'; else echo "    (none)"; fi
   echo "System changes:"
   if e2e_marker_installed "$tag"; then echo "    HKLM\\SOFTWARE\\OndexE2E\\$tag is installed"
   else echo "    HKLM\\SOFTWARE\\OndexE2E\\$tag is absent"; fi
-  if [ -f tools.txt ]; then echo "    tools.txt written by BathShell's tools:"; tr -d '\r' <tools.txt | sed 's/^/        /'; fi
+  if [ -f tools.txt ]; then echo "    tools.txt written by BathShell's tools:"; e2e_text tools.txt | sed 's/^/        /'; fi
   if [ -f hidden.txt ]; then echo "    hidden.txt written by ShellProgressHidden's command"; fi
 }
 
@@ -75,5 +75,5 @@ echo "== Installation whose last tool fails (msiexec's 1603 reaches the shell as
 demo_install failure 'Configuring Ondex Harbor|||cmd.exe /c echo catalog configured>>tools.txt|||cmd.exe /c echo disk full & exit 2'
 if [ -s msiexec.out ]; then
   echo "Output of the failing tool, copied by BathShell to standard output:"
-  tr -d '\r' <msiexec.out | sed 's/^/    /'
+  e2e_text msiexec.out | sed 's/^/    /'
 fi

@@ -67,6 +67,9 @@ e2e_uninstall() {
   e2e_log_text "$2"
 }
 
+# e2e_text FILE: the file's text without carriage returns; nothing when absent.
+e2e_text() { [ -f "$1" ] && tr -d '\r' <"$1"; }
+
 # The verbose log is written in the ANSI code page (CP1252).
 e2e_log_text() { iconv -f CP1252 -t UTF-8 "$1" >"$1.txt" 2>/dev/null || cp "$1" "$1.txt"; }
 

@@ -22,7 +22,7 @@ log=install.log.txt
 expect_eq "$E2E_RC" 67 "msiexec exits with 1603"
 expect_eq "$(e2e_action_result $log ShellProgress)" 1 "ShellProgress succeeds"
 expect_eq "$(e2e_action_result $log BathShell)" 0 "BathShell fails"
-expect_eq "$(tr -d '\r' <ran.txt 2>/dev/null)" first "BathShell stops at the failing tool"
+expect_eq "$(e2e_text ran.txt)" first "BathShell stops at the failing tool"
 expect_line msiexec.out "boom"
 expect_false "the rollback removes the marker" e2e_marker_installed fail
 expect_false "the product is not registered" e2e_product_registered

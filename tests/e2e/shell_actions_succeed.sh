@@ -23,7 +23,7 @@ log=install.log.txt
 expect_eq "$E2E_RC" 0 "installation succeeds"
 expect_eq "$(e2e_action_result $log ShellProgress)" 1 "ShellProgress succeeds although its command exits with 5"
 expect_eq "$(e2e_action_result $log BathShell)" 1 "BathShell succeeds"
-expect_eq "$(tr -d '\r' <order.txt 2>/dev/null)" $'one\ntwo' "BathShell runs its tools in order"
+expect_eq "$(e2e_text order.txt)" $'one\ntwo' "BathShell runs its tools in order"
 expect_true "the marker is installed" e2e_marker_installed succeed
 
 # Action starts sent by the actions themselves.
