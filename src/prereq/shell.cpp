@@ -2,6 +2,7 @@
 
 #include <msiquery.h>
 
+#include <algorithm>
 #include <array>
 #include <initializer_list>
 #include <optional>
@@ -11,6 +12,7 @@
 #include "platform/seam.h"
 #include "prereq/shell_text.h"
 #include "runtime/session.h"
+#include "runtime/text_format.h"
 #include "runtime/tracer.h"
 
 namespace ondex::prereq {
@@ -28,8 +30,10 @@ constexpr int kProgressReset = 0;
 constexpr int kProgressActionInfo = 1;
 constexpr int kProgressIncrement = 2;
 
-// How often the captured tool is looked at while its pipe is empty.
-constexpr DWORD kDrainPollMs = 20;
+// Pauses while the captured tool's pipe is empty: short while output flows,
+// growing while the tool is quiet.
+constexpr DWORD kShortestDrainPauseMs = 1;
+constexpr DWORD kLongestDrainPauseMs = 64;
 constexpr size_t kOutputChunkBytes = 4096;
 
 struct ChildProcess {
@@ -40,7 +44,9 @@ struct ChildProcess {
 
 SECURITY_ATTRIBUTES InheritableAttributes() { return {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE}; }
 
-ChildProcess Adopt(const PROCESS_INFORMATION& info) { return {UniqueHandle(info.hProcess), UniqueHandle(info.hThread)}; }
+ChildProcess Adopt(const PROCESS_INFORMATION& info) {
+    return {UniqueHandle(info.hProcess), UniqueHandle(info.hThread)};
+}
 
 std::optional<DWORD> ExitCodeOf(HANDLE process) {
     DWORD code = 0;
@@ -73,25 +79,10 @@ void ProgressWhileRunning(HANDLE process, MSIHANDLE hInstall, int totalTicks, in
     }
 }
 
-std::string ToAnsi(const wchar_t* text) {
-    const int size = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (size <= 0) return std::string(1, '\0');
-    std::string ansi(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text, -1, ansi.data(), size, nullptr, nullptr);
-    return ansi;
-}
-
-std::wstring FromAnsi(const char* bytes, DWORD size) {
-    const int chars = MultiByteToWideChar(CP_ACP, 0, bytes, static_cast<int>(size), nullptr, 0);
-    std::wstring text(static_cast<size_t>(chars > 0 ? chars : 0), L'\0');
-    if (chars > 0) MultiByteToWideChar(CP_ACP, 0, bytes, static_cast<int>(size), text.data(), chars);
-    return text;
-}
-
 // Starts the command through the ANSI entry point, without a window; the
 // last error is kept in `error` when it fails.
 ChildProcess StartWithoutWindow(const wchar_t* commandLine, DWORD& error) {
-    std::string ansiLine = ToAnsi(commandLine);
+    std::string ansiLine = runtime::ToAnsi(commandLine);
     SECURITY_ATTRIBUTES processAttributes = InheritableAttributes();
     SECURITY_ATTRIBUTES threadAttributes = InheritableAttributes();
     STARTUPINFOA startup{};
@@ -164,7 +155,7 @@ public:
         return true;
     }
     bool HasOutput() const { return size_ > 0; }
-    std::wstring LastChunkText() const { return FromAnsi(chunk_.data(), size_); }
+    std::wstring LastChunkText() const { return runtime::FromAnsi(std::string(chunk_.data(), size_)); }
 
 private:
     void Echo() {
@@ -182,9 +173,14 @@ private:
 // Keeps the pipe empty while the tool runs, so that a talkative tool never
 // blocks on a full pipe, then takes what is left.
 void DrainUntilExit(HANDLE process, OutputTail& output) {
+    DWORD pause = kShortestDrainPauseMs;
     for (;;) {
-        if (output.ReadAvailable()) continue;
-        if (platform::Api().WaitForSingleObject(process, kDrainPollMs) != WAIT_TIMEOUT) break;
+        if (output.ReadAvailable()) {
+            pause = kShortestDrainPauseMs;
+            continue;
+        }
+        if (platform::Api().WaitForSingleObject(process, pause) != WAIT_TIMEOUT) break;
+        pause = std::min(pause * 2, kLongestDrainPauseMs);
     }
     while (output.ReadAvailable()) {
     }
@@ -213,7 +209,7 @@ int ShellWithProgress(const wchar_t* commandLine, MSIHANDLE hInstall, const wcha
     const ChildProcess child = StartWithoutWindow(commandLine, error);
     if (!child) {
         const std::wstring text = runtime::FormatErrMessage(error, L"ShellWithProgress:CreateProcessA");
-        runtime::TraceIf(flags, runtime::TF_ERROR, kShellScope, L"CreateProcessA Failed", L"%ls", text.c_str());
+        runtime::TraceIf(flags, runtime::TF_ERROR, kShellScope, L"CreateProcessA Failed", L"%s", text.c_str());
         return -1;
     }
     ProgressWhileRunning(child.process.get(), hInstall, totalTicks, intervalSeconds);

@@ -14,6 +14,8 @@ namespace {
 
 constexpr UINT kToolFailureBoxStyle = MB_ICONWARNING | MB_TOPMOST;
 
+// Runs the command held by `commandProperty`; its text is traced only when
+// the property is neither secret by nature nor listed as hidden.
 void RunShellCommandProperty(const wchar_t* commandProperty, bool commandIsSecret, const wchar_t* actionName,
                              UINT flags, MSIHANDLE hInstall) {
     runtime::MsiProperty command(hInstall, commandProperty);
@@ -23,8 +25,9 @@ void RunShellCommandProperty(const wchar_t* commandProperty, bool commandIsSecre
     const std::wstring statusText = status.Str();
     const int ticks = ShellDurationTicks(duration.Str());
 
-    const std::wstring& shown = commandIsSecret ? statusText : commandLine;
-    runtime::TraceIf(flags, runtime::TF_TRACE, actionName, L"Executing SQL Express installer", L"%ls", shown.c_str());
+    const bool hidden = commandIsSecret || runtime::WcaIsHiddenProperty(hInstall, commandProperty);
+    const wchar_t* shown = hidden ? runtime::kHiddenValue : commandLine.c_str();
+    runtime::TraceIf(flags, runtime::TF_TRACE, actionName, L"Executing SQL Express installer", L"%s", shown);
     const int code = ShellWithProgress(commandLine.c_str(), hInstall, statusText.c_str(), ticks, 1);
     runtime::TraceIf(flags, runtime::TF_TRACE, actionName, L"ShellProgress Result Code", L"%i", code);
 }
