@@ -1,1 +1,108 @@
-// (being written)
+#include <exception>
+
+#include "runtime/session.h"
+#include "runtime/text_format.h"
+#include "runtime/tracer.h"
+
+namespace ondex::runtime {
+
+// ---- MsiProperty ----
+
+MsiProperty::MsiProperty(MSIHANDLE hInstall, const wchar_t* name) : name_(name ? name : L""), hInstall_(hInstall) {
+    Read();
+}
+
+MsiProperty::~MsiProperty() {
+    try {
+        freePropValueBuf();
+    } catch (int) {
+        // An abort answered while releasing cannot leave a destructor.
+    }
+}
+
+void MsiProperty::Read() {
+    freePropValueBuf();
+    wchar_t empty[1] = L"";
+    DWORD size = 0;
+    ::MsiGetPropertyW(hInstall_, name_.c_str(), empty, &size);
+    buffer_ = new wchar_t[size + 1]();
+    DWORD capacity = size + 1;
+    ::MsiGetPropertyW(hInstall_, name_.c_str(), buffer_, &capacity);
+    length_ = capacity;
+}
+
+const wchar_t* MsiProperty::Value() {
+    Read();
+    return buffer_;
+}
+
+std::wstring MsiProperty::Str() { return Value(); }
+
+void MsiProperty::CopyTo(wchar_t* destination, size_t capacity) {
+    tstrcpy_s(L"INTF_MsiProperty_operator_Copy1", L"DstBuf", destination, capacity, Value());
+}
+
+MsiProperty& MsiProperty::operator=(const std::wstring& value) {
+    ::MsiSetPropertyW(hInstall_, name_.c_str(), value.c_str());
+    return *this;
+}
+
+std::wstring MsiProperty::Format() {
+    const bool attachedHere = !WcaIsAttached();
+    if (attachedHere) WcaInitialize(hInstall_, "MsiProperty::Format");
+    ScopedLayerString formatted;
+    WcaGetFormattedProperty(name_.c_str(), formatted.put());
+    if (attachedHere) WcaFinalize(0);
+    return formatted.str();
+}
+
+void MsiProperty::freePropValueBuf() {
+    if (!buffer_) return;
+    const UINT flags = GetTracerFlags("MsiProperty::freePropValueBuf");
+    if (::IsBadCodePtr(reinterpret_cast<FARPROC>(buffer_))) {
+        AssertBox(flags, L"MsiProperty_freePropValueBuf", L"Cannot delete[] m_PropValueBuf",
+                  L"%s has bad internal pointer: %p", name_.c_str(), static_cast<void*>(buffer_));
+    } else {
+        if (flags & TF_TRACE) {
+            const std::wstring title = FormatWide(L"Deleting MsiProperty %s", name_.c_str());
+            const std::wstring shown = WcaIsHiddenProperty(hInstall_, name_.c_str()) ? kHiddenValue : std::wstring(buffer_);
+            RaiseEvent(flags, TF_TRACE, L"MsiProperty_freePropValueBuf", title.c_str(), L"%s", shown.c_str());
+        }
+        delete[] buffer_;
+    }
+    buffer_ = nullptr;
+    length_ = 0;
+}
+
+// ---- WcaInitializer ----
+
+WcaInitializer::WcaInitializer(MSIHANDLE hInstall, const char* actionLogName)
+    : hInstall_(hInstall), status_(WcaInitialize(hInstall, actionLogName)) {
+    const UINT flags = GetTracerFlags("INTF_WcaInitializer");
+    if (status_ != S_OK) {
+        if (flags & TF_ERROR) {
+            const std::wstring text = FormatErrMessage(static_cast<DWORD>(status_), L"Constructing WcaInitializer");
+            RaiseEvent(flags, TF_ERROR, L"WcaInitializer", L"WcaInitializer", L"%s", text.c_str());
+        }
+    } else {
+        TraceIf(flags, TF_TRACE, L"WcaInitializer", L"WcaInitializer", L"%s ...\nSUCCEEDED!",
+                L"Constructing WcaInitializer");
+    }
+}
+
+WcaInitializer::~WcaInitializer() noexcept(false) {
+    struct Detach {
+        ~Detach() { WcaFinalize(0); }
+    } detach;
+    const UINT flags = GetTracerFlags("INTF_~WcaInitializer");
+    if (!(flags & TF_TRACE)) return;
+    try {
+        RaiseEvent(flags, TF_TRACE, L"~WcaInitializer", L"WcaInitializer", L"%s ...\nSUCCEEDED!",
+                   L"Destructing WcaInitializer");
+    } catch (int) {
+        // While another abort unwinds the stack, a second one must not escape.
+        if (std::uncaught_exceptions() == 0) throw;
+    }
+}
+
+}  // namespace ondex::runtime

@@ -90,6 +90,11 @@ void WcaLogError(HRESULT hr, const char* format, ...);
 bool WcaIsVerboseLogging();
 int WcaProcessMessage(INSTALLMESSAGE messageType, MSIHANDLE record);
 
+// Properties whose values never reach a log or trace file: those listed in
+// "MsiHiddenProperties" and any whose name contains PASSWORD.
+bool WcaIsHiddenProperty(MSIHANDLE hInstall, LPCWSTR name);
+inline constexpr wchar_t kHiddenValue[] = L"**********";
+
 // Forgets the computed verbose-logging state and the temporary-row seed (tests).
 void WcaResetProcessState();
 
@@ -127,7 +132,7 @@ private:
 class WcaInitializer {
 public:
     WcaInitializer(MSIHANDLE hInstall, const char* actionLogName);
-    ~WcaInitializer();
+    ~WcaInitializer() noexcept(false);
     WcaInitializer(const WcaInitializer&) = delete;
     WcaInitializer& operator=(const WcaInitializer&) = delete;
 
