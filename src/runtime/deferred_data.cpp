@@ -17,6 +17,15 @@ constexpr wchar_t kArrayScope[] = L"deserializeNxtArray";
 
 const wchar_t* OrEmpty(const wchar_t* text) { return text ? text : L""; }
 
+UINT TokenFlags() { return GetTracerFlags("INTF_deserializeNxtToken"); }
+
+// The data ends before the token `name`.
+HRESULT ReportMissingToken(UINT flags, const wchar_t* name) {
+    AssertBox(flags, kTokenScope, L"Getting CA data", L"Error 0x%X reading token %s",
+              static_cast<unsigned>(kHrNoMoreTokens), name);
+    return kHrNoMoreTokens;
+}
+
 }  // namespace
 
 // ---- Writing ----
@@ -70,18 +79,14 @@ bool ReadFunctionName(wchar_t*& context, const wchar_t* expectedName, UINT actio
 }
 
 HRESULT deserializeNxtToken(const wchar_t* tokenName, const wchar_t*& nameRead, wchar_t*& value, wchar_t*& context) {
-    const UINT flags = GetTracerFlags("INTF_deserializeNxtToken");
+    const UINT flags = TokenFlags();
     nameRead = tokenName;
     const std::wstring name = OrEmpty(tokenName);
     TraceIf(flags, TF_TRACE, kTokenScope, FormatWide(L"szTokenContext for '%s' token", name.c_str()).c_str(), L"%s",
             OrEmpty(context));
 
     value = TakeNextToken(context);
-    if (value == nullptr) {
-        AssertBox(flags, kTokenScope, L"Getting CA data", L"Error 0x%X reading token %s",
-                  static_cast<unsigned>(kHrNoMoreTokens), name.c_str());
-        return kHrNoMoreTokens;
-    }
+    if (value == nullptr) return ReportMissingToken(flags, name.c_str());
     TraceIf(flags, TF_TRACE, kTokenScope, FormatWide(L"New szTokenContext after got token: %s", name.c_str()).c_str(),
             L"%s", OrEmpty(context));
     TraceIf(flags, TF_TRACE, kTokenScope, L"deserializeData result: hr = 0", L"%s = `%s`", name.c_str(), value);
@@ -112,11 +117,12 @@ HRESULT deserializeNxtArray(const wchar_t* arrayName, DWORD& count, std::unique_
     const auto reportItem = [&](DWORD index) {
         AssertBox(flags, kArrayScope, itemTitle.c_str(), L"%s", ArrayItemName(index).c_str());
     };
-    // A hostile count must not reach the allocation: the data bounds it, and
-    // its last item is the one surely missing.
+    // A hostile count must not reach the allocation: the data bounds it. The
+    // report names the last item, the one surely missing.
     if (!HasTokens(context, count)) {
+        hr = ReportMissingToken(TokenFlags(), ArrayItemName(count - 1).c_str());
         reportItem(count - 1);
-        return kHrNoMoreTokens;
+        return hr;
     }
     items.reset(new (std::nothrow) wchar_t*[count]());
     if (!items) {
