@@ -21,4 +21,4 @@ cmake --preset windows >/dev/null
 cmake --build --preset windows
 prefix="$root/build/windows/wineprefix"
 trap 'WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true' EXIT
-ctest --preset windows -j2
+ctest --preset windows

@@ -31,7 +31,8 @@ public:
 
     const std::wstring& LogFileName() const { return logFileName_; }
     bool Opened() const { return opened_; }
-    // Flushes and closes the trace file and forgets it was opened (process end; tests).
+    // Flushes and closes the trace file, forgets that it was opened and
+    // restores the initial name "tlk" (tests; unloading closes it too).
     void Close();
 
 private:
@@ -42,13 +43,15 @@ private:
 
 TolkaTracer& Tracer();
 
-// Flags of a trace key: the settings value, then the two masks.
+// Flags of a trace key: the settings value under HKLM
+// "SOFTWARE\Ondex\setupdebug" (0x101 when absent), then the two masks.
 UINT GetTracerFlags(const char* traceKey);
 
 // Formats "<scope>: <title>" into the caption buffer and the text into the
-// text buffer, raises the event with (flags & TF_CHANNELS) | level and
-// applies the event-answer rule: -1 breaks into the debugger, 0 goes on, any
-// other answer is thrown as the action's result (TraceAbort).
+// text buffer (Windows printf conventions: %s takes a wide string), raises
+// the event with (flags & TF_CHANNELS) | level and applies the event-answer
+// rule: -1 breaks into the debugger, 0 goes on, any other answer is thrown
+// as the action's result (TraceAbort).
 void RaiseEvent(UINT flags, UINT level, const wchar_t* scope, const wchar_t* title, const wchar_t* textFormat, ...);
 
 // Same as RaiseEvent when `flags` has `level`; does nothing otherwise.

@@ -80,14 +80,18 @@ TEST_F(SessionLayer, ViewsEndWithNoMoreItemsSilentlyAndBadQueriesAreLogged) {
     Attach("Views");
 
     ondex::platform::UniqueMsiHandle view;
-    ASSERT_EQ(S_OK, WcaOpenExecuteView(L"SELECT `Name`, `Count` FROM `Item` ORDER BY `Name`", view.put()));
+    ASSERT_EQ(S_OK, WcaOpenExecuteView(L"SELECT `Name`, `Count` FROM `Item`", view.put()));
     ondex::platform::UniqueMsiHandle record;
-    ASSERT_EQ(S_OK, WcaFetchRecord(view.get(), record.put()));
-    int count = 0;
-    EXPECT_EQ(S_FALSE, WcaGetRecordInteger(record.get(), 2, &count));  // 'empty' has a null count
-    ASSERT_EQ(S_OK, WcaFetchRecord(view.get(), record.put()));
-    EXPECT_EQ(S_OK, WcaGetRecordInteger(record.get(), 2, &count));
-    EXPECT_EQ(1, count);
+    std::vector<HRESULT> integerStatus;
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_EQ(S_OK, WcaFetchRecord(view.get(), record.put()));
+        ScopedLayerString name;
+        WcaGetRecordString(record.get(), 1, name.put());
+        int count = 0;
+        const HRESULT hr = WcaGetRecordInteger(record.get(), 2, &count);
+        EXPECT_EQ(name.str() == L"empty" ? S_FALSE : S_OK, hr) << name.str();  // a null count is S_FALSE
+        if (hr == S_OK) EXPECT_EQ(1, count);
+    }
     EXPECT_EQ(kHrNoMoreItems, WcaFetchRecord(view.get(), record.put()));
     EXPECT_TRUE(log.InfoLines().empty());
 

@@ -10,6 +10,9 @@ namespace ondex::test {
 
 namespace {
 
+// Opening a package logs its own start line; captures ignore it.
+bool g_openingPackage = false;
+
 std::wstring UniqueTempPath(const wchar_t* prefix) {
     static std::atomic<unsigned> counter{0};
     wchar_t dir[MAX_PATH];
@@ -115,7 +118,10 @@ MSIHANDLE TestPackage::Session() {
         Check(MsiDatabaseCommit(database_.get()), "MsiDatabaseCommit");
         database_.reset();
         MsiSetInternalUI(INSTALLUILEVEL_NONE, nullptr);
-        Check(MsiOpenPackageW(path_.c_str(), session_.put()), "MsiOpenPackageW");
+        g_openingPackage = true;
+        const UINT status = MsiOpenPackageW(path_.c_str(), session_.put());
+        g_openingPackage = false;
+        Check(status, "MsiOpenPackageW");
     }
     return session_.get();
 }
@@ -131,6 +137,7 @@ LogCapture::~LogCapture() { MsiSetExternalUIRecord(previous_, 0, nullptr, nullpt
 
 int WINAPI LogCapture::Handler(LPVOID context, UINT type, MSIHANDLE record) {
     auto& self = *static_cast<LogCapture*>(context);
+    if (g_openingPackage) return 0;
     const auto kind = static_cast<INSTALLMESSAGE>(type & 0xFF000000);
     Message message{kind, {}, {}};
     if (record) {
