@@ -3,7 +3,13 @@
 #include <windows.h>
 #include <msi.h>
 
+#include "prereq/shell_actions.h"
 #include "runtime/entry_frame.h"
 
 #define ONDEX_CLASSIC_ACTION(Name, Impl) \
     extern "C" UINT __stdcall Name(MSIHANDLE hInstall) { return ondex::runtime::RunClassicAction(hInstall, #Name, Impl); }
+
+// Command execution with progress.
+ONDEX_CLASSIC_ACTION(ShellProgress, ondex::prereq::ShellProgressImpl)
+ONDEX_CLASSIC_ACTION(ShellProgressHidden, ondex::prereq::ShellProgressHiddenImpl)
+ONDEX_CLASSIC_ACTION(BathShell, ondex::prereq::BathShellImpl)
