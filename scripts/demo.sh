@@ -43,22 +43,26 @@ report() {
   if [ -s tlk ]; then e2e_text tlk | sed '/^$/d; s/^/    /'; else echo "    (none)"; fi
   echo "System changes:"
   if e2e_marker_installed "$tag"; then echo "    HKLM\\SOFTWARE\\OndexE2E\\$tag is installed"
+  elif [ "$E2E_RC" -ne 0 ]; then echo "    HKLM\\SOFTWARE\\OndexE2E\\$tag is absent: the rollback removed it"
   else echo "    HKLM\\SOFTWARE\\OndexE2E\\$tag is absent"; fi
   if [ -f tools.txt ]; then echo "    tools.txt written by BathShell's tools:"; e2e_text tools.txt | sed 's/^/        /'; fi
   if [ -f hidden.txt ]; then echo "    hidden.txt written by ShellProgressHidden's command"; fi
 }
 
-# Trace events of BathShell (deferred) come from the settings key, those of
-# the immediate actions from their Tracer properties.
+# Trace events of BathShell (deferred) come from the settings key and go to
+# the installer log, those of the immediate actions from their Tracer
+# properties; only ShellProgress writes the trace file, because a command an
+# action started can keep the file open for a moment after it ends, and the
+# next action would then trace to the temporary folder instead.
 demo_install() {
   local name=$1 data=$2
   e2e_init "$build/bin/OndexSetupCA.dll" "$build/wine-run.sh" "$build/demo/$name"
   e2e_settings_clear
-  e2e_settings_dword BathShell 1542  # 0x606: trace and error events to the trace file and the installer log
+  e2e_settings_dword BathShell 1030  # 0x406: trace and error events to the installer log
   e2e_build_package demo.msi "demo-$name" "$data" \
     'ShellCommand=cmd.exe /c exit 3' 'ShellStatus=Checking the machine' 'ShellDuration=10' \
     'ShellCommandHidden=cmd.exe /c echo hidden>hidden.txt' \
-    'TracerShellProgress_TRACERFLAGS=1540' 'TracerShellProgressHidden_TRACERFLAGS=1540'
+    'TracerShellProgress_TRACERFLAGS=1540' 'TracerShellProgressHidden_TRACERFLAGS=1028'
   e2e_install demo.msi install.log
   echo "wine msiexec /i demo.msi /qn /l*vx $E2E_WORK/install.log -> exit code $E2E_RC"
   report install.log.txt "demo-$name"
