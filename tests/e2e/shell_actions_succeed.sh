@@ -4,9 +4,8 @@
 # order, and the traces switched on by the Tracer properties and by
 # BathShell's settings value reach the verbose log and the trace file, without
 # the hidden command's secret. Removal takes it all back.
-# Only ShellProgress writes the trace file here: the commands the actions
-# start inherit an open trace file, and while one of them lingers the next
-# action cannot open the file and traces to the temporary folder instead.
+# Both command actions write the trace file, one after the other: the
+# commands they start must not keep it open for the next action.
 # Arguments: OndexSetupCA.dll, wine-run.sh, work directory.
 set -u
 source "$(dirname "$0")/lib.sh"
@@ -17,12 +16,12 @@ e2e_settings_clear
 # 0x406: trace and error levels, to the installer log.
 e2e_settings_dword BathShell 1030
 # OR-ed into the default 0x101: 0x604 trace level to box, trace file and
-# installer log (ShellProgress); 0x404 the same without the trace file.
+# installer log.
 e2e_build_package succeed.msi succeed \
   'Copying tools|||cmd.exe /c echo one>>order.txt|||cmd.exe /c echo two>>order.txt' \
   'ShellCommand=cmd.exe /c exit 5' 'ShellStatus=Preparing the tools' 'ShellDuration=5' \
   'ShellCommandHidden=cmd.exe /c echo Pa55w0rd-e2e>hidden.txt' 'MsiHiddenProperties=ShellCommandHidden' \
-  'TracerShellProgress_TRACERFLAGS=1540' 'TracerShellProgressHidden_TRACERFLAGS=1028' || exit 1
+  'TracerShellProgress_TRACERFLAGS=1540' 'TracerShellProgressHidden_TRACERFLAGS=1540' || exit 1
 
 e2e_install succeed.msi install.log
 log=install.log.txt
@@ -51,6 +50,8 @@ expect_line tlk "    ShellProgress: Welcome!: Entering Binary custom action"
 expect_line tlk "    ShellProgress: Executing SQL Express installer: cmd.exe /c exit 5"
 expect_line tlk "    ShellProgress: ShellProgress Result Code: 5"
 expect_line tlk "    ShellProgress: GoodBye!: Exiting Binary custom action, result: 0"
+expect_line tlk "    ShellProgressHidden: Welcome!: Entering Binary custom action"
+expect_line tlk "    ShellProgressHidden: GoodBye!: Exiting Binary custom action, result: 0"
 # The secret stays out of every line but the engine's own property dump
 # (Wine's msiexec ignores MsiHiddenProperties there).
 grep -v '^Property([SC]): ' $log >library-lines.txt
