@@ -4,6 +4,20 @@
 #include <msi.h>
 
 #include "runtime/entry_frame.h"
+#include "prereq/product_actions.h"
+#include "prereq/ui_actions.h"
 
 #define ONDEX_CLASSIC_ACTION(Name, Impl) \
     extern "C" UINT __stdcall Name(MSIHANDLE hInstall) { return ondex::runtime::RunClassicAction(hInstall, #Name, Impl); }
+
+// Product detection and installer UI helpers.
+ONDEX_CLASSIC_ACTION(IsUserAdmin, ondex::prereq::IsUserAdminImpl)
+ONDEX_CLASSIC_ACTION(HideCancelButton, ondex::prereq::HideCancelButtonImpl)
+ONDEX_CLASSIC_ACTION(ShowCancelButton, ondex::prereq::ShowCancelButtonImpl)
+ONDEX_CLASSIC_ACTION(ScheduleLogoff, ondex::prereq::ScheduleLogoffImpl)
+ONDEX_CLASSIC_ACTION(IsProductLineInstalled, ondex::prereq::IsProductLineInstalledImpl)
+ONDEX_CLASSIC_ACTION(IsProductInstalled, ondex::prereq::IsProductInstalledImpl)
+ONDEX_CLASSIC_ACTION(GetMsiPath, ondex::prereq::GetMsiPathImpl)
+ONDEX_CLASSIC_ACTION(AskOKCancel, ondex::prereq::AskOKCancelImpl)
+ONDEX_CLASSIC_ACTION(GetCoreNumber, ondex::prereq::GetCoreNumberImpl)
+ONDEX_CLASSIC_ACTION(GetInstallationSummary, ondex::prereq::GetInstallationSummaryImpl)
