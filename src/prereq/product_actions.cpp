@@ -46,17 +46,24 @@ std::wstring CachedPackage(MSIHANDLE hInstall, const wchar_t* product) {
     return path;
 }
 
+// Clears `result` and reads the upgrade code of the property `input`; an
+// empty code is logged and answered with "ERR_PROP".
+std::wstring ReadUpgradeCode(MSIHANDLE hInstall, MsiProperty& result, const wchar_t* input) {
+    result = L"";
+    const std::wstring upgradeCode = MsiProperty(hInstall, input).Str();
+    if (upgradeCode.empty()) {
+        LogTimestamped(hInstall, (L"Property " + std::wstring(input) + L" is empty.").c_str());
+        result = L"ERR_PROP";
+    }
+    return upgradeCode;
+}
+
 }  // namespace
 
 void IsProductLineInstalledImpl(UINT&, const wchar_t*, UINT, MSIHANDLE hInstall) {
     MsiProperty result(hInstall, L"IsProductLineInstalledResult");
-    result = L"";
-    const std::wstring upgradeCode = MsiProperty(hInstall, L"IsInstUpgradeCode").Str();
-    if (upgradeCode.empty()) {
-        LogTimestamped(hInstall, L"Property IsInstUpgradeCode is empty.");
-        result = L"ERR_PROP";
-        return;
-    }
+    const std::wstring upgradeCode = ReadUpgradeCode(hInstall, result, L"IsInstUpgradeCode");
+    if (upgradeCode.empty()) return;
     wchar_t product[kGuidChars] = L"";
     const UINT status = ::MsiEnumRelatedProductsW(upgradeCode.c_str(), 0, 0, product);
     if (status == ERROR_SUCCESS) {
@@ -78,13 +85,8 @@ void IsProductInstalledImpl(UINT&, const wchar_t*, UINT, MSIHANDLE hInstall) {
 
 void GetMsiPathImpl(UINT&, const wchar_t*, UINT, MSIHANDLE hInstall) {
     MsiProperty result(hInstall, L"GetMsiPathResult");
-    result = L"";
-    const std::wstring upgradeCode = MsiProperty(hInstall, L"GTMUpgradeCode").Str();
-    if (upgradeCode.empty()) {
-        LogTimestamped(hInstall, L"Property GTMUpgradeCode is empty.");
-        result = L"ERR_PROP";
-        return;
-    }
+    const std::wstring upgradeCode = ReadUpgradeCode(hInstall, result, L"GTMUpgradeCode");
+    if (upgradeCode.empty()) return;
     // The first related product with a cached package wins.
     for (DWORD index = 0;; ++index) {
         wchar_t product[kGuidChars] = L"";

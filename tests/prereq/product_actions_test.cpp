@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <objbase.h>
@@ -95,19 +96,13 @@ protected:
 
 }  // namespace
 
-TEST_F(ProductDetection, ProductLineIsYesWhenInstalledNoWhenUnknownAndErrorsAreLogged) {
+TEST_F(ProductDetection, ProductLineIsYesWhenInstalledAndNoWhenUnknown) {
     const auto line = [&](const std::wstring& code) {
         return Run(IsProductLineInstalled, L"IsInstUpgradeCode", code, L"IsProductLineInstalledResult");
     };
     EXPECT_EQ(L"YES", line(kLine));
     EXPECT_EQ(L"NO", line(kEmptyLine));
     EXPECT_EQ(Lines{}, log.TimestampedLines());
-    EXPECT_EQ(L"ERR_PROP", line(L""));
-    UpgradeCodeEntry damaged(kBrokenLine, std::wstring(40, L'0'));
-    EXPECT_EQ(L"ERR", line(kBrokenLine));
-    EXPECT_EQ((Lines{L"Property IsInstUpgradeCode is empty.",
-                     L"MsiEnumRelatedProducts failed.: (0xEA): " + SystemErrorText(ERROR_MORE_DATA)}),
-              log.TimestampedLines());
 }
 
 TEST_F(ProductDetection, OnlyAFullyInstalledProductIsInstalled) {
@@ -120,25 +115,27 @@ TEST_F(ProductDetection, OnlyAFullyInstalledProductIsInstalled) {
 }
 
 TEST_F(ProductDetection, MsiPathIsTheFirstRelatedProductWithACachedPackage) {
-    const auto msiPath = [&](const std::wstring& code) {
-        return Run(GetMsiPath, L"GTMUpgradeCode", code, L"GetMsiPathResult");
-    };
-    {
-        UpgradeCodeEntry leftOver(kLine, PackedGuid(kGhost));
-        const std::wstring path = msiPath(kLine);
-        EXPECT_EQ(newer_->LocalPackage(), path);
-        EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(path.c_str()));
-        EXPECT_EQ((Lines{L"First call of MsiGetProductInfo failed.: (0x645): " + SystemErrorText(ERROR_UNKNOWN_PRODUCT),
-                         L"First call of MsiGetProductInfo (INSTALLPROPERTY_LOCALPACKAGE) return ERROR_SUCCESS with "
-                         L"empty package buffer."}),
+    UpgradeCodeEntry leftOver(kLine, PackedGuid(kGhost));
+    const std::wstring path = Run(GetMsiPath, L"GTMUpgradeCode", kLine, L"GetMsiPathResult");
+    EXPECT_EQ(newer_->LocalPackage(), path);
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(path.c_str()));
+    EXPECT_EQ((Lines{L"First call of MsiGetProductInfo failed.: (0x645): " + SystemErrorText(ERROR_UNKNOWN_PRODUCT),
+                     L"First call of MsiGetProductInfo (INSTALLPROPERTY_LOCALPACKAGE) return ERROR_SUCCESS with "
+                     L"empty package buffer."}),
+              log.TimestampedLines());
+    EXPECT_EQ(L"", Run(GetMsiPath, L"GTMUpgradeCode", kEmptyLine, L"GetMsiPathResult"));
+}
+
+TEST_F(ProductDetection, LineQueriesAnswerErrPropWithoutACodeAndErrOnADamagedRegistration) {
+    UpgradeCodeEntry damaged(kBrokenLine, std::wstring(40, L'0'));
+    for (const auto& [action, input, result] : {std::tuple{&IsProductLineInstalled, L"IsInstUpgradeCode",
+                                                           L"IsProductLineInstalledResult"},
+                                                {&GetMsiPath, L"GTMUpgradeCode", L"GetMsiPathResult"}}) {
+        log.Clear();
+        EXPECT_EQ(L"ERR_PROP", Run(action, input, L"", result));
+        EXPECT_EQ(L"ERR", Run(action, input, kBrokenLine, result));
+        EXPECT_EQ((Lines{L"Property " + std::wstring(input) + L" is empty.",
+                         L"MsiEnumRelatedProducts failed.: (0xEA): " + SystemErrorText(ERROR_MORE_DATA)}),
                   log.TimestampedLines());
     }
-    log.Clear();
-    EXPECT_EQ(L"", msiPath(kEmptyLine));
-    EXPECT_EQ(L"ERR_PROP", msiPath(L""));
-    UpgradeCodeEntry damaged(kBrokenLine, std::wstring(40, L'0'));
-    EXPECT_EQ(L"ERR", msiPath(kBrokenLine));
-    EXPECT_EQ((Lines{L"Property GTMUpgradeCode is empty.",
-                     L"MsiEnumRelatedProducts failed.: (0xEA): " + SystemErrorText(ERROR_MORE_DATA)}),
-              log.TimestampedLines());
 }
