@@ -3,12 +3,18 @@
 #include <windows.h>
 #include <msi.h>
 
-#include "runtime/entry_frame.h"
 #include "prereq/product_actions.h"
+#include "prereq/shell_actions.h"
 #include "prereq/ui_actions.h"
+#include "runtime/entry_frame.h"
 
 #define ONDEX_CLASSIC_ACTION(Name, Impl) \
     extern "C" UINT __stdcall Name(MSIHANDLE hInstall) { return ondex::runtime::RunClassicAction(hInstall, #Name, Impl); }
+
+// Command execution with progress.
+ONDEX_CLASSIC_ACTION(ShellProgress, ondex::prereq::ShellProgressImpl)
+ONDEX_CLASSIC_ACTION(ShellProgressHidden, ondex::prereq::ShellProgressHiddenImpl)
+ONDEX_CLASSIC_ACTION(BathShell, ondex::prereq::BathShellImpl)
 
 // Product detection and installer UI helpers.
 ONDEX_CLASSIC_ACTION(IsUserAdmin, ondex::prereq::IsUserAdminImpl)

@@ -13,6 +13,9 @@ namespace ondex::runtime {
 
 class MsiProperty;
 
+// The status of a field the data ends before: HRESULT of ERROR_NO_MORE_ITEMS.
+inline constexpr HRESULT kHrNoMoreTokens = static_cast<HRESULT>(0x80070103);
+
 // One item for serializeArray: a property (read afresh), a text or an integer.
 class DeferredItem {
 public:
@@ -29,7 +32,8 @@ private:
 
 std::wstring serializeArray(const std::vector<DeferredItem>& items);
 
-// Loads "CustomActionData" into a buffer the caller owns; 0, or 1603 when it
+// Loads "CustomActionData" into a buffer the caller owns; `length` counts the
+// characters of the buffer including its terminator. 0, or 1603 when it
 // cannot be allocated.
 UINT InitDeferredCAData(MSIHANDLE hInstall, std::unique_ptr<wchar_t[]>& buffer, size_t& length);
 
@@ -39,12 +43,14 @@ UINT InitDeferredCAData(MSIHANDLE hInstall, std::unique_ptr<wchar_t[]>& buffer, 
 bool ReadFunctionName(wchar_t*& context, const wchar_t* expectedName, UINT actionFlags, const wchar_t* actionName);
 
 // The next token as text or as an unsigned integer. At the end of the data
-// they report a reading failure (a failed HRESULT) with the assertion box
-// "Error 0x%X reading token %s".
+// they report a reading failure (kHrNoMoreTokens) with the assertion box
+// "Error 0x%X reading token %s"; the value is then null or 0.
 HRESULT deserializeNxtToken(const wchar_t* tokenName, const wchar_t*& nameRead, wchar_t*& value, wchar_t*& context);
 HRESULT deserializeNxtToken(const wchar_t* tokenName, const wchar_t*& nameRead, DWORD& value, wchar_t*& context);
 
-// Count token "ArrayLength", then that many text tokens.
+// Count token "ArrayLength", then that many text tokens. A count larger than
+// the tokens left in the data is a reading failure, found before anything is
+// allocated.
 HRESULT deserializeNxtArray(const wchar_t* arrayName, DWORD& count, std::unique_ptr<wchar_t*[]>& items,
                             wchar_t*& context);
 

@@ -11,11 +11,21 @@ namespace ondex::runtime {
 
 inline constexpr wchar_t kDeferredSeparator = L'\x0001';
 
+// The function-name token at the start of the data. Like the C library's
+// wide tokenizer it skips leading separators; the separator that ends the
+// token is overwritten with a terminator and `context` moves past it.
+// Returns nullptr when the data holds no token.
+wchar_t* TakeFirstToken(wchar_t*& context);
+
 // Takes the next token at `context`, overwriting the separator that ends it
 // with a terminator and moving `context` past it. An empty token (the
 // context stands on a separator) is returned as an empty text. Returns
 // nullptr when the data has no further token.
 wchar_t* TakeNextToken(wchar_t*& context);
+
+// True when at least `count` tokens are left at `context` (reads only as far
+// as it needs to).
+bool HasTokens(const wchar_t* context, std::uint32_t count);
 
 // The count, then each item preceded by the separator.
 std::wstring SerializeItems(const std::vector<std::wstring>& items);

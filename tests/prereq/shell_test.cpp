@@ -1,1 +1,284 @@
-// (being written)
+// The command runner against real processes of the test tool, in sessions
+// opened on test packages. Waits that would take seconds are scripted.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/handles.h"
+#include "platform/seam.h"
+#include "prereq/shell.h"
+#include "runtime/session.h"
+#include "runtime/tracer.h"
+#include "support/package.h"
+#include "support/seam_override.h"
+
+extern "C" UINT __stdcall ShellProgress(MSIHANDLE hInstall);
+extern "C" UINT __stdcall ShellProgressHidden(MSIHANDLE hInstall);
+extern "C" UINT __stdcall BathShell(MSIHANDLE hInstall);
+
+using namespace ondex;
+using namespace ondex::test;
+using ::testing::ElementsAre;
+using ::testing::EndsWith;
+
+namespace {
+
+using Ticks = std::vector<std::vector<int>>;
+const std::vector<int> kActionInfo{1, 1, 0};
+const std::vector<int> kIncrement{2, 1, 0};
+std::vector<int> Reset(int total) { return {0, total, 0, 0}; }
+
+// The test tool beside this test program, quoted, followed by its steps.
+std::wstring Tool(const std::wstring& steps) {
+    wchar_t path[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder(path, length);
+    folder.resize(folder.find_last_of(L'\\') + 1);
+    return L"\"" + folder + L"ondex_testtool.exe\" " + steps;
+}
+
+const std::wstring kMissingProgram = L"C:\\no\\such\\folder\\missing.exe /quiet";
+
+// The process wait times out `timeouts` times, then really waits for the end.
+class ScriptedWait {
+public:
+    explicit ScriptedWait(int timeouts) {
+        remaining_ = timeouts;
+        asked_.clear();
+        override_.api().WaitForSingleObject = &Wait;
+    }
+    static const std::vector<DWORD>& TimeoutsAsked() { return asked_; }
+
+private:
+    static DWORD WINAPI Wait(HANDLE handle, DWORD milliseconds) {
+        asked_.push_back(milliseconds);
+        if (remaining_ == 0) return platform::RealApi().WaitForSingleObject(handle, INFINITE);
+        --remaining_;
+        return WAIT_TIMEOUT;
+    }
+    static inline int remaining_ = 0;
+    static inline std::vector<DWORD> asked_;
+    ScopedApiOverride override_;
+};
+
+// Standard output of this process goes to a file while the scope lives.
+class StdoutToFile {
+public:
+    explicit StdoutToFile(const std::wstring& path)
+        : saved_(GetStdHandle(STD_OUTPUT_HANDLE)),
+          file_(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr)) {
+        SetStdHandle(STD_OUTPUT_HANDLE, file_.get());
+    }
+    ~StdoutToFile() { SetStdHandle(STD_OUTPUT_HANDLE, saved_); }
+
+private:
+    HANDLE saved_;
+    platform::UniqueHandle file_;
+};
+
+// Fields 1..3 of the last action start (field 0 is the engine's template).
+std::vector<std::wstring> ActionStartFields(const LogCapture& log) {
+    const auto starts = log.OfType(INSTALLMESSAGE_ACTIONSTART);
+    if (starts.empty()) return {};
+    const auto& fields = starts.back().fields;
+    return {fields.begin() + 1, fields.end()};
+}
+
+void SetProperty(MSIHANDLE session, const wchar_t* name, const std::wstring& value) {
+    ASSERT_EQ(static_cast<UINT>(ERROR_SUCCESS), MsiSetPropertyW(session, name, value.c_str()));
+}
+
+}  // namespace
+
+// ---- ShellWithProgress ----
+
+TEST(ShellWithProgress, QuickCommandGetsItsBarAndActionStartAndReturnsTheExitCodeDetached) {
+    TestPackage package;
+    const MSIHANDLE session = package.Session();
+    LogCapture log;
+    runtime::WcaInitialize(session, "ShellTest");
+
+    EXPECT_EQ(7, prereq::ShellWithProgress(Tool(L"sleep:100 exit:7").c_str(), session, L"Restarting IIS", 15, 1));
+
+    EXPECT_FALSE(runtime::WcaIsAttached());
+    EXPECT_EQ(Reset(15), log.Progress().at(0));
+    EXPECT_EQ(kActionInfo, log.Progress().at(1));
+    EXPECT_THAT(ActionStartFields(log), ElementsAre(L"Ondex Setup", L"Restarting IIS...", L"[1]"));
+}
+
+TEST(ShellWithProgress, TenTicksOnATotalOfFiveRestartTheBarOnceAfterTheSixth) {
+    TestPackage package;
+    const MSIHANDLE session = package.Session();
+    LogCapture log;
+    ScriptedWait wait(10);
+
+    EXPECT_EQ(0, prereq::ShellWithProgress(Tool(L"exit:0").c_str(), session, L"Installing", 5, 2));
+
+    Ticks expected{Reset(5), kActionInfo};
+    for (int tick = 1; tick <= 10; ++tick) {
+        expected.push_back(kIncrement);
+        if (tick == 6) expected.insert(expected.end(), {Reset(5), kActionInfo});
+    }
+    EXPECT_EQ(expected, log.Progress());
+    EXPECT_EQ(std::vector<DWORD>(11, 2000), ScriptedWait::TimeoutsAsked());
+}
+
+TEST(ShellWithProgress, CancelledTicksAreNotCountedAndAZeroTotalSendsNone) {
+    TestPackage package;
+    const MSIHANDLE session = package.Session();
+    LogCapture log;
+    log.AnswerWith(INSTALLMESSAGE_PROGRESS, IDCANCEL);
+    {
+        ScriptedWait wait(8);
+        EXPECT_EQ(3, prereq::ShellWithProgress(Tool(L"exit:3").c_str(), session, L"Cancelled", 5, 1));
+    }
+    Ticks expected{Reset(5), kActionInfo};
+    expected.insert(expected.end(), 8, kIncrement);
+    EXPECT_EQ(expected, log.Progress());
+
+    log.Clear();
+    ScriptedWait wait(4);
+    EXPECT_EQ(0, prereq::ShellWithProgress(Tool(L"exit:0").c_str(), session, L"Unsized", 0, 1));
+    EXPECT_EQ((Ticks{Reset(0), kActionInfo}), log.Progress());
+}
+
+TEST(ShellWithProgress, UnstartableCommandGivesMinusOneAndAnErrorEventWithoutTicks) {
+    OndexRegistryScope registry;
+    registry.SetDword(L"SOFTWARE\\Ondex\\setupdebug", L"INTF_ShellWithProgress", 0x102);
+    TestPackage package;
+    const MSIHANDLE session = package.Session();
+    LogCapture log;
+    MessageBoxScript boxes;
+
+    EXPECT_EQ(-1, prereq::ShellWithProgress(kMissingProgram.c_str(), session, L"Installing", 5, 1));
+
+    EXPECT_EQ((Ticks{Reset(5), kActionInfo}), log.Progress());
+    ASSERT_EQ(1u, boxes.boxes().size());
+    EXPECT_EQ(L"ShellWithProgress: CreateProcessA Failed", boxes.boxes()[0].caption);
+    const wchar_t* prefix = L"ShellWithProgress:CreateProcessA";
+    EXPECT_THAT(boxes.boxes()[0].text, ::testing::AnyOf(runtime::FormatErrMessage(ERROR_FILE_NOT_FOUND, prefix),
+                                                        runtime::FormatErrMessage(ERROR_PATH_NOT_FOUND, prefix)));
+}
+
+// ---- ShellProgress and ShellProgressHidden ----
+
+TEST(ShellProgress, EmptyDurationSizesTheBarForSixtyTicksAndAFailingCommandStillSucceeds) {
+    TestPackage package;
+    package.Property(L"ShellCommand", Tool(L"exit:5")).Property(L"ShellStatus", L"Installing SQL Express");
+    const MSIHANDLE session = package.Session();
+    LogCapture log;
+
+    EXPECT_EQ(0u, ShellProgress(session));
+
+    EXPECT_EQ(Reset(60), log.Progress().at(0));
+    EXPECT_THAT(ActionStartFields(log), ElementsAre(L"Ondex Setup", L"Installing SQL Express...", L"[1]"));
+}
+
+TEST(ShellProgress, HiddenCommandLinesAreMaskedInTheTraceEvents) {
+    const std::wstring secretCommand = Tool(L"out:S3cretPassw0rd exit:5");
+    TestPackage package;
+    package.Property(L"ShellCommandHidden", secretCommand)
+        .Property(L"ShellCommand", secretCommand)
+        .Property(L"MsiHiddenProperties", L"ShellCommand")
+        .Property(L"ShellDuration", L"7")
+        .Property(L"TracerShellProgressHidden_TRACERFLAGS", L"4")
+        .Property(L"TracerShellProgress_TRACERFLAGS", L"4");
+    const MSIHANDLE session = package.Session();
+    LogCapture log;
+
+    for (const auto& [action, name] : {std::pair{&ShellProgressHidden, L"ShellProgressHidden"},
+                                       std::pair{&ShellProgress, L"ShellProgress"}}) {
+        MessageBoxScript boxes;
+        EXPECT_EQ(0u, action(session));
+        const std::wstring scope = std::wstring(name) + L": ";
+        std::vector<std::pair<std::wstring, std::wstring>> events;
+        for (const auto& box : boxes.boxes()) events.emplace_back(box.caption.substr(scope.size()), box.text);
+        EXPECT_THAT(events, ElementsAre(std::pair{L"Welcome!", L"Entering Binary custom action"},
+                                        std::pair{L"Executing SQL Express installer", runtime::kHiddenValue},
+                                        std::pair{L"ShellProgress Result Code", L"5"},
+                                        std::pair{L"GoodBye!", L"Exiting Binary custom action, result: 0"}));
+    }
+    EXPECT_EQ(Reset(7), log.Progress().at(0));
+}
+
+// ---- BathShell ----
+
+class BathShellTest : public ::testing::Test {
+protected:
+    UINT Run(const std::wstring& data) {
+        SetProperty(session_, L"CustomActionData", data);
+        log_.Clear();
+        return BathShell(session_);
+    }
+
+    TestPackage package_;
+    MSIHANDLE session_ = package_.Session();
+    LogCapture log_;
+    MessageBoxScript boxes_;
+};
+
+TEST_F(BathShellTest, DataWithoutCommandsRunsNothing) {
+    for (const std::wstring& data : {std::wstring(), std::wstring(L"||"), L"Title " + kMissingProgram}) {
+        EXPECT_EQ(0u, Run(data));
+        EXPECT_TRUE(log_.OfType(INSTALLMESSAGE_ACTIONSTART).empty()) << data.c_str();
+    }
+    // A final remainder of four characters is no command: the missing program is never tried.
+    EXPECT_EQ(0u, Run(L"Title|||x.ex"));
+    EXPECT_THAT(ActionStartFields(log_), ElementsAre(L"BathShell", L"Title", L"Title"));
+    EXPECT_TRUE(boxes_.boxes().empty());
+}
+
+TEST_F(BathShellTest, CancelAtItsActionStartIsAUserExitBeforeAnyTool) {
+    log_.AnswerWith(INSTALLMESSAGE_ACTIONSTART, IDCANCEL);
+    EXPECT_EQ(1602u, Run(L"Updating|||" + Tool(L"exit:2")));
+    EXPECT_TRUE(boxes_.boxes().empty());
+}
+
+TEST_F(BathShellTest, ToolsRunInOrderUntilTheFirstFailureWhoseOutputIsShown) {
+    EXPECT_EQ(1603u, Run(L"Updating|||" + Tool(L"out:fine") + L"|||" + Tool(L"\"out:Invalid configuration\" exit:2") +
+                         L"|||" + kMissingProgram));
+
+    ASSERT_EQ(1u, boxes_.boxes().size());  // the missing program was never tried
+    EXPECT_EQ(L"Tool execution failed with the following error:\nInvalid configuration\r\n", boxes_.boxes()[0].text);
+    EXPECT_EQ(L"Setup", boxes_.boxes()[0].caption);
+    EXPECT_EQ(0x40030u, boxes_.boxes()[0].style);
+}
+
+TEST_F(BathShellTest, UnstartableToolIsExplainedInTheBox) {
+    EXPECT_EQ(1603u, Run(L"Updating|||" + kMissingProgram));
+    ASSERT_EQ(1u, boxes_.boxes().size());
+    EXPECT_EQ(L"Tool execution failed with the following error:\n"
+              L"An error occurred while trying to run command:\n" +
+                  kMissingProgram + L"\nReason:Error creating process.",
+              boxes_.boxes()[0].text);
+}
+
+// ---- RunToolCaptured ----
+
+TEST(RunToolCaptured, ExitZeroLeavesTheErrorTextAloneAndStandardErrorIsCaptured) {
+    std::wstring errorText = L"earlier";
+    EXPECT_EQ(1, prereq::RunToolCaptured(Tool(L"out:ignored").c_str(), errorText));
+    EXPECT_EQ(L"earlier", errorText);
+
+    EXPECT_EQ(0, prereq::RunToolCaptured(Tool(L"\"err:access denied\" exit:1").c_str(), errorText));
+    EXPECT_EQ(L"access denied\r\n", errorText);
+}
+
+TEST(RunToolCaptured, FailingToolWritingFiftyMegabytesEndsAndReportsTheLastChunk) {
+    constexpr unsigned long long kFiller = 50ull * 1024 * 1024;
+    const std::wstring talkativeTool = Tool(L"outbytes:" + std::to_wstring(kFiller) + L" \"out:last words\" exit:4");
+    TempFolder folder;
+    std::wstring errorText;
+    {
+        StdoutToFile echo(folder.File(L"echo.txt"));
+        EXPECT_EQ(0, prereq::RunToolCaptured(talkativeTool.c_str(), errorText));
+    }
+    EXPECT_THAT(errorText, EndsWith(L"last words\r\n"));
+    EXPECT_LE(errorText.size(), 4096u);
+
+    WIN32_FILE_ATTRIBUTE_DATA echoed{};
+    ASSERT_TRUE(GetFileAttributesExW(folder.File(L"echo.txt").c_str(), GetFileExInfoStandard, &echoed));
+    EXPECT_EQ(kFiller + 12, echoed.nFileSizeLow + (static_cast<unsigned long long>(echoed.nFileSizeHigh) << 32));
+}

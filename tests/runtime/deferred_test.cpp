@@ -1,1 +1,164 @@
-// (being written)
+// Deferred data loaded from "CustomActionData" of a real session and read
+// back the way the deferred actions read it.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "runtime/deferred_data.h"
+#include "runtime/session.h"
+#include "support/package.h"
+#include "support/seam_override.h"
+
+using namespace ondex::runtime;
+using ondex::test::MessageBoxScript;
+using ondex::test::OndexRegistryScope;
+using ondex::test::TestPackage;
+
+namespace {
+
+constexpr wchar_t S = kDeferredSeparator;
+
+class DeferredData : public testing::Test {
+protected:
+    // Loads `data` as the session's CustomActionData; the context then
+    // stands on its first token.
+    UINT Load(const std::wstring& data) {
+        MsiSetPropertyW(package_.Session(), L"CustomActionData", data.c_str());
+        const UINT result = InitDeferredCAData(package_.Session(), buffer_, length_);
+        context_ = buffer_.get();
+        return result;
+    }
+    std::wstring Text(const wchar_t* name) {
+        wchar_t* value = nullptr;
+        EXPECT_EQ(S_OK, deserializeNxtToken(name, nameRead_, value, context_));
+        EXPECT_STREQ(name, nameRead_);
+        return value ? value : L"<none>";
+    }
+    DWORD Integer(const wchar_t* name) {
+        DWORD value = 0;
+        EXPECT_EQ(S_OK, deserializeNxtToken(name, nameRead_, value, context_));
+        return value;
+    }
+
+    OndexRegistryScope registry_;  // no settings key: every scope has 0x101
+    MessageBoxScript boxes_;
+    TestPackage package_;
+    std::unique_ptr<wchar_t[]> buffer_;
+    size_t length_ = 0;
+    wchar_t* context_ = nullptr;
+    const wchar_t* nameRead_ = nullptr;
+};
+
+}  // namespace
+
+TEST_F(DeferredData, CreateGroupTextWithEmptyDescriptionAndTrailingSeparatorReadsBack) {
+    const std::wstring data = std::wstring(L"CreateGroup") + S + L"Operators" + S + S + L"Admins" + S + L"3" + S;
+    ASSERT_EQ(0u, Load(data));
+    EXPECT_EQ(data.size() + 1, length_);
+
+    ASSERT_TRUE(ReadFunctionName(context_, L"CreateGroup", 0x101, L"CreateGroup"));
+    EXPECT_EQ(L"Operators", Text(L"szGroupName"));
+    EXPECT_EQ(L"", Text(L"szDescription"));
+    EXPECT_EQ(L"Admins", Text(L"szParentGroup"));
+    EXPECT_EQ(3u, Integer(L"dwAttributes"));
+    EXPECT_TRUE(boxes_.boxes().empty());
+}
+
+TEST_F(DeferredData, ArraysOfPropertyTextAndIntegerItemsReadBackIncludingEmptyOnes) {
+    MsiProperty site(package_.Session(), L"WEBSITENAME");
+    MsiSetPropertyW(package_.Session(), L"WEBSITENAME", L"Default Web Site");  // read afresh when written
+    const std::wstring items = serializeArray({site, L"", -5});
+    EXPECT_EQ(std::wstring(L"3") + S + L"Default Web Site" + S + S + L"-5", items);
+    EXPECT_EQ(L"0", serializeArray({}));
+
+    ASSERT_EQ(0u, Load(std::wstring(L"ConfigureWeb") + S + items + S + L"0" + S + L"tail"));
+    ASSERT_TRUE(ReadFunctionName(context_, L"ConfigureWeb", 0x101, L"ConfigureWeb"));
+    DWORD count = 0;
+    std::unique_ptr<wchar_t*[]> read;
+    ASSERT_EQ(S_OK, deserializeNxtArray(L"arrSites", count, read, context_));
+    ASSERT_EQ(3u, count);
+    EXPECT_STREQ(L"Default Web Site", read[0]);
+    EXPECT_STREQ(L"", read[1]);
+    EXPECT_STREQ(L"-5", read[2]);
+
+    ASSERT_EQ(S_OK, deserializeNxtArray(L"arrNone", count, read, context_));
+    EXPECT_EQ(0u, count);
+    EXPECT_EQ(L"tail", Text(L"szLast"));  // the empty array took its count token only
+}
+
+TEST_F(DeferredData, TracedItemNamesCarryThreeDigits) {
+    OndexRegistryScope::SetDword(L"SOFTWARE\\Ondex\\setupdebug", L"INTF_deserializeNxtToken", 0x104);
+    std::wstring data = L"F" + std::wstring(1, S) + L"124";
+    for (int i = 0; i < 124; ++i) data += S + std::to_wstring(i);
+    ASSERT_EQ(0u, Load(data));
+    ASSERT_TRUE(ReadFunctionName(context_, L"F", 0x101, L"F"));
+    DWORD count = 0;
+    std::unique_ptr<wchar_t*[]> read;
+    ASSERT_EQ(S_OK, deserializeNxtArray(L"arr", count, read, context_));
+    EXPECT_STREQ(L"123", read[123]);
+
+    auto shown = [&](const std::wstring& caption) {
+        for (const auto& box : boxes_.boxes())
+            if (box.caption == caption) return true;
+        return false;
+    };
+    EXPECT_TRUE(shown(L"deserializeNxtToken: szTokenContext for 'arrayItem[007]' token"));
+    EXPECT_TRUE(shown(L"deserializeNxtToken: New szTokenContext after got token: arrayItem[123]"));
+    const auto& last = boxes_.boxes().back();
+    EXPECT_EQ(L"deserializeNxtToken: deserializeData result: hr = 0", last.caption);
+    EXPECT_EQ(L"arrayItem[123] = `123`", last.text);
+}
+
+TEST_F(DeferredData, IntegersParseTheirLeadingDigitsAndDataEndingEarlyFailsTheNextField) {
+    ASSERT_EQ(0u, Load(std::wstring(L"F") + S + L"12abc" + S + L"-1"));
+    ASSERT_TRUE(ReadFunctionName(context_, L"F", 0x101, L"F"));
+    EXPECT_EQ(12u, Integer(L"dwA"));
+    EXPECT_EQ(4294967295u, Integer(L"dwB"));
+    DWORD value = 7;
+    EXPECT_EQ(kHrNoMoreTokens, deserializeNxtToken(L"dwAttributes", nameRead_, value, context_));
+    EXPECT_EQ(0u, value);
+    ASSERT_EQ(1u, boxes_.boxes().size());
+    EXPECT_EQ(L"Error 0x80070103 reading token dwAttributes", boxes_.boxes()[0].text);
+    EXPECT_EQ(L"deserializeNxtToken: Getting CA data", boxes_.boxes()[0].caption);
+    EXPECT_EQ(static_cast<UINT>(MB_OKCANCEL | MB_ICONERROR), boxes_.boxes()[0].style);
+}
+
+TEST_F(DeferredData, ArrayCountBeyondTheDataFailsBeforeAllocating) {
+    for (const std::wstring count : {L"4294967295", L"3"}) {
+        ASSERT_EQ(0u, Load(std::wstring(L"F") + S + count + S + L"a" + S + L"b"));
+        ASSERT_TRUE(ReadFunctionName(context_, L"F", 0x101, L"F"));
+        DWORD read = 0;
+        std::unique_ptr<wchar_t*[]> items;
+        EXPECT_EQ(kHrNoMoreTokens, deserializeNxtArray(L"arrX", read, items, context_));
+        EXPECT_EQ(nullptr, items.get());
+        const auto& shown = boxes_.boxes();
+        ASSERT_LE(2u, shown.size());
+        EXPECT_EQ(L"deserializeNxtToken: Getting CA data", shown[shown.size() - 2].caption);
+        EXPECT_EQ(L"deserializeNxtArray: Error reading array arrX item", shown.back().caption);
+    }
+}
+
+TEST_F(DeferredData, MissingOrForeignFunctionNameIsRefused) {
+    ASSERT_EQ(0u, Load(std::wstring(L"CreateGroupX") + S + L"a"));
+    EXPECT_FALSE(ReadFunctionName(context_, L"CreateGroup", 0x101, L"CreateGroup"));
+    ASSERT_EQ(1u, boxes_.boxes().size());
+    EXPECT_EQ(L"Error reading token _FUNCTION_NAME: CreateGroup", boxes_.boxes()[0].text);
+    EXPECT_EQ(L"CreateGroup: Getting deferred CA data", boxes_.boxes()[0].caption);
+
+    wchar_t nothing[] = {S, L'\0'};
+    wchar_t* context = nothing;
+    EXPECT_FALSE(ReadFunctionName(context, L"CreateGroup", 0x100, L"CreateGroup"));
+    EXPECT_EQ(1u, boxes_.boxes().size());  // no TF_ASSERT: no box
+}
+
+TEST_F(DeferredData, EmptyDataLoadsAnEmptyBufferAfterAnAssertionBox) {
+    ASSERT_EQ(0u, Load(L""));
+    EXPECT_EQ(1u, length_);
+    EXPECT_STREQ(L"", buffer_.get());
+    ASSERT_EQ(1u, boxes_.boxes().size());
+    EXPECT_EQ(L"Empty custom action data in property \"CustomActionData\"", boxes_.boxes()[0].text);
+    EXPECT_EQ(L"InitDeferredCAData: Getting deferred CA data", boxes_.boxes()[0].caption);
+    EXPECT_EQ(static_cast<UINT>(MB_OKCANCEL | MB_ICONERROR), boxes_.boxes()[0].style);
+    EXPECT_FALSE(WcaIsAttached());  // the loading scope detached the layer
+}
