@@ -18,6 +18,7 @@ fi
 echo "   $build/bin/OndexSetupCA.dll"
 
 source "$root/tests/e2e/lib.sh"
+trap 'echo "demo: stopped at line $LINENO" >&2' ERR
 trap 'e2e_settings_clear; WINEPREFIX="$build/wineprefix" wineserver -k >/dev/null 2>&1 || true' EXIT
 
 describe_result() {
