@@ -7,6 +7,7 @@
 #include "prereq/shell_actions.h"
 #include "prereq/ui_actions.h"
 #include "runtime/entry_frame.h"
+#include "system/shares.h"
 
 #define ONDEX_CLASSIC_ACTION(Name, Impl) \
     extern "C" UINT __stdcall Name(MSIHANDLE hInstall) { return ondex::runtime::RunClassicAction(hInstall, #Name, Impl); }
@@ -27,3 +28,8 @@ ONDEX_CLASSIC_ACTION(GetMsiPath, ondex::prereq::GetMsiPathImpl)
 ONDEX_CLASSIC_ACTION(AskOKCancel, ondex::prereq::AskOKCancelImpl)
 ONDEX_CLASSIC_ACTION(GetCoreNumber, ondex::prereq::GetCoreNumberImpl)
 ONDEX_CLASSIC_ACTION(GetInstallationSummary, ondex::prereq::GetInstallationSummaryImpl)
+
+// Folder sharing.
+ONDEX_CLASSIC_ACTION(CheckShareFolder, ondex::system::CheckShareFolderImpl)
+ONDEX_CLASSIC_ACTION(ShareLocalFolder, ondex::system::ShareLocalFolderImpl)
+ONDEX_CLASSIC_ACTION(DelShareFolder, ondex::system::DelShareFolderImpl)

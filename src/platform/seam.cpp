@@ -1,5 +1,7 @@
 #include "platform/seam.h"
 
+#include <lm.h>
+
 namespace ondex::platform {
 
 namespace {
@@ -16,6 +18,10 @@ const SystemApi kReal = {
     ::ExitWindowsEx,
     ::GetProcAddress,
     ::GetEnvironmentVariableW,
+    ::NetShareGetInfo,
+    ::NetShareAdd,
+    ::NetShareSetInfo,
+    ::NetShareDel,
 };
 SystemApi g_api = kReal;
 }  // namespace

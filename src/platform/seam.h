@@ -22,6 +22,11 @@ struct SystemApi {
     // Processor count: the run-time lookup of the processor query, and its fallback.
     FARPROC(WINAPI* GetProcAddress)(HMODULE, LPCSTR);
     DWORD(WINAPI* GetEnvironmentVariableW)(LPCWSTR, LPWSTR, DWORD);
+    // Network shares (NET_API_STATUS is a DWORD, LMSTR an LPWSTR).
+    DWORD(WINAPI* NetShareGetInfo)(LPWSTR, LPWSTR, DWORD, LPBYTE*);
+    DWORD(WINAPI* NetShareAdd)(LPWSTR, DWORD, LPBYTE, LPDWORD);
+    DWORD(WINAPI* NetShareSetInfo)(LPWSTR, LPWSTR, DWORD, LPBYTE, LPDWORD);
+    DWORD(WINAPI* NetShareDel)(LPWSTR, LPWSTR, DWORD);
 };
 
 // The process-wide table.
