@@ -5,24 +5,20 @@
 
 #include "system/shares_text.h"
 
-namespace {
-void Require(bool condition) {
-    if (!condition) std::abort();
-}
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* bytes, unsigned long size) {
     const std::wstring data(bytes, bytes + size);
     const auto items = ondex::system::SplitItems(data);
-    Require(items.empty() == data.empty());
+    bool holds = items.empty() == data.empty();
     std::wstring joined;
     for (size_t i = 0; i < items.size(); ++i) {
-        Require(items[i].find(L'|') == std::wstring::npos);
+        holds = holds && items[i].find(L'|') == std::wstring::npos;
         if (i) joined += L'|';
         joined += items[i];
     }
-    Require(joined == data);
+    holds = holds && joined == data;
+    // At most one trailing backslash goes, nothing else changes.
     const auto trimmed = ondex::system::WithoutTrailingBackslash(data);
-    Require(data.compare(0, trimmed.size(), trimmed) == 0 && data.size() - trimmed.size() <= 1);
+    holds = holds && data.compare(0, trimmed.size(), trimmed) == 0 && data.size() - trimmed.size() <= 1;
+    if (!holds) std::abort();
     return 0;
 }
