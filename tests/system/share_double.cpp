@@ -3,7 +3,6 @@
 #include <lm.h>
 
 #include <cwchar>
-#include <stdexcept>
 
 namespace ondex::test {
 
@@ -14,36 +13,17 @@ ShareDouble* g_double = nullptr;
 constexpr DWORD kDuplicateShare = 2118;
 constexpr DWORD kNameNotFound = 2310;
 
-// One NetApi buffer: the information structure followed by its strings.
-template <typename Info>
-LPBYTE Allocate(const std::wstring& name, const DoubledShare& share, Info** info, wchar_t** strings) {
-    const size_t chars = name.size() + share.path.size() + share.remark.size() + 3;
+// A level-502 block (it begins with the level-2 fields) holding the path:
+// what the product reads of a share, or passes back to NetShareSetInfo.
+SHARE_INFO_502* Describe(const DoubledShare& share) {
     void* block = nullptr;
-    NetApiBufferAllocate(static_cast<DWORD>(sizeof(Info) + chars * sizeof(wchar_t)), &block);
-    ZeroMemory(block, sizeof(Info));
-    *info = static_cast<Info*>(block);
-    *strings = reinterpret_cast<wchar_t*>(*info + 1);
-    return static_cast<LPBYTE>(block);
-}
-
-wchar_t* Place(wchar_t*& cursor, const std::wstring& text) {
-    wchar_t* start = cursor;
-    wmemcpy(cursor, text.c_str(), text.size() + 1);
-    cursor += text.size() + 1;
-    return start;
-}
-
-template <typename Info>
-LPBYTE Describe(const std::wstring& name, const DoubledShare& share, Info** info) {
-    wchar_t* cursor = nullptr;
-    const LPBYTE block = Allocate(name, share, info, &cursor);
-    auto& fields = **info;
-    fields.shi2_netname = Place(cursor, name);
-    fields.shi2_type = share.type;
-    fields.shi2_remark = Place(cursor, share.remark);
-    fields.shi2_max_uses = share.maxUses;
-    fields.shi2_path = Place(cursor, share.path);
-    return block;
+    const size_t chars = share.path.size() + 1;
+    NetApiBufferAllocate(static_cast<DWORD>(sizeof(SHARE_INFO_502) + chars * sizeof(wchar_t)), &block);
+    auto* info = static_cast<SHARE_INFO_502*>(block);
+    *info = SHARE_INFO_502{};
+    info->shi502_path = reinterpret_cast<wchar_t*>(info + 1);
+    wmemcpy(info->shi502_path, share.path.c_str(), chars);
+    return info;
 }
 
 }  // namespace
@@ -65,24 +45,12 @@ DWORD WINAPI ShareDouble::GetInfo(LPWSTR server, LPWSTR name, DWORD level, LPBYT
     if (injected) return injected;
     const auto found = g_double->shares_.find(name);
     if (found == g_double->shares_.end()) return kNameNotFound;
-    if (level == 2) {
-        SHARE_INFO_2* info = nullptr;
-        *buffer = Describe(found->first, found->second, &info);
-    } else if (level == 502) {
-        // SHARE_INFO_502 begins with the fields of SHARE_INFO_2.
-        struct Info502 : SHARE_INFO_2 {
-            DWORD shi502_reserved;
-            PSECURITY_DESCRIPTOR shi502_security_descriptor;
-        };
-        static_assert(sizeof(Info502) == sizeof(SHARE_INFO_502));
-        Info502* info = nullptr;
-        *buffer = Describe(found->first, found->second, &info);
-        // The caller's buffer refers to our copy, as the real call's would.
-        info->shi502_security_descriptor =
-            found->second.descriptor.empty() ? nullptr : const_cast<BYTE*>(found->second.descriptor.data());
-    } else {
-        return ERROR_INVALID_LEVEL;
-    }
+    if (level != 2 && level != 502) return ERROR_INVALID_LEVEL;
+    SHARE_INFO_502* info = Describe(found->second);
+    // Refers to our copy, as the real call's buffer refers to its own.
+    std::vector<BYTE>& descriptor = found->second.descriptor;
+    if (level == 502 && !descriptor.empty()) info->shi502_security_descriptor = descriptor.data();
+    *buffer = reinterpret_cast<LPBYTE>(info);
     return NERR_Success;
 }
 

@@ -10,7 +10,6 @@
 
 #include "runtime/session.h"
 #include "runtime/tracer.h"
-#include "runtime/win_exception.h"
 #include "support/package.h"
 #include "system/share_double.h"
 #include "system/shares.h"
@@ -191,7 +190,9 @@ TEST_F(Shares, RemovalDeletesTheShareAndSucceedsWhateverTheDeletionAnswers) {
     EXPECT_EQ(Lines{}, log.TimestampedLines());
 }
 
-TEST(ShareOperations, QueriesAnswerNotSharedSameOrOtherFolderAndThrowOnOtherErrors) {
+// The inner results that the actions fold together: not shared and shared
+// for this folder both read "OK" in the dialog.
+TEST(ShareOperations, QueriesAnswerNotSharedSameOrOtherFolderAndCreationSaysWhetherItCreated) {
     ShareDouble shares;
     shares.Existing(L"Catalog", L"C:\\Catalog");
     using namespace ondex::system;
@@ -201,12 +202,4 @@ TEST(ShareOperations, QueriesAnswerNotSharedSameOrOtherFolderAndThrowOnOtherErro
     EXPECT_EQ(0, ShareFolder(L"C:\\Free", L"Free"));
     EXPECT_EQ(1, ShareFolder(L"C:\\Free\\", L"Free"));
     EXPECT_EQ(2, ShareFolder(L"C:\\Catalog2", L"Catalog"));
-    shares.inject.getInfo2 = ERROR_ACCESS_DENIED;
-    try {
-        CheckShare(L"C:\\Catalog", L"Catalog");
-        ADD_FAILURE() << "no exception";
-    } catch (const ondex::runtime::CWinEExc& error) {
-        EXPECT_EQ(5u, error.Code());
-        EXPECT_EQ(L"CheckShare NetShareGetInfo failed. Get local path with specified name.", error.Message());
-    }
 }
