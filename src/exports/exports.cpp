@@ -8,6 +8,7 @@
 #include "prereq/ui_actions.h"
 #include "system/local_groups.h"
 #include "runtime/entry_frame.h"
+#include "system/shares.h"
 
 #define ONDEX_CLASSIC_ACTION(Name, Impl) \
     extern "C" UINT __stdcall Name(MSIHANDLE hInstall) { return ondex::runtime::RunClassicAction(hInstall, #Name, Impl); }
@@ -35,3 +36,7 @@ ONDEX_CLASSIC_ACTION(CreateLocalGroupsImmediate, ondex::system::CreateLocalGroup
 ONDEX_CLASSIC_ACTION(RemoveLocalGroups, ondex::system::RemoveLocalGroupsImpl)
 ONDEX_CLASSIC_ACTION(CreateGroup, ondex::system::CreateGroupImpl)
 ONDEX_CLASSIC_ACTION(RemoveGroup, ondex::system::RemoveGroupImpl)
+// Folder sharing.
+ONDEX_CLASSIC_ACTION(CheckShareFolder, ondex::system::CheckShareFolderImpl)
+ONDEX_CLASSIC_ACTION(ShareLocalFolder, ondex::system::ShareLocalFolderImpl)
+ONDEX_CLASSIC_ACTION(DelShareFolder, ondex::system::DelShareFolderImpl)

@@ -1,5 +1,7 @@
 #include "platform/seam.h"
 
+#include <lm.h>
+
 namespace ondex::platform {
 
 namespace {
@@ -18,6 +20,10 @@ const SystemApi kReal = {
     ::GetEnvironmentVariableW,
     ::NetLocalGroupAdd,
     ::NetLocalGroupAddMembers,
+    ::NetShareGetInfo,
+    ::NetShareAdd,
+    ::NetShareSetInfo,
+    ::NetShareDel,
 };
 SystemApi g_api = kReal;
 }  // namespace

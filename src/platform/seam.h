@@ -26,6 +26,11 @@ struct SystemApi {
     // Local groups and their members.
     NET_API_STATUS(NET_API_FUNCTION* NetLocalGroupAdd)(LPCWSTR, DWORD, LPBYTE, LPDWORD);
     NET_API_STATUS(NET_API_FUNCTION* NetLocalGroupAddMembers)(LPCWSTR, LPCWSTR, DWORD, LPBYTE, DWORD);
+    // Network shares (NET_API_STATUS is a DWORD, LMSTR an LPWSTR).
+    DWORD(WINAPI* NetShareGetInfo)(LPWSTR, LPWSTR, DWORD, LPBYTE*);
+    DWORD(WINAPI* NetShareAdd)(LPWSTR, DWORD, LPBYTE, LPDWORD);
+    DWORD(WINAPI* NetShareSetInfo)(LPWSTR, LPWSTR, DWORD, LPBYTE, LPDWORD);
+    DWORD(WINAPI* NetShareDel)(LPWSTR, LPWSTR, DWORD);
 };
 
 // The process-wide table.
