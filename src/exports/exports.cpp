@@ -7,6 +7,7 @@
 #include "prereq/shell_actions.h"
 #include "prereq/ui_actions.h"
 #include "runtime/entry_frame.h"
+#include "system/firewall.h"
 
 #define ONDEX_CLASSIC_ACTION(Name, Impl) \
     extern "C" UINT __stdcall Name(MSIHANDLE hInstall) { return ondex::runtime::RunClassicAction(hInstall, #Name, Impl); }
@@ -27,3 +28,7 @@ ONDEX_CLASSIC_ACTION(GetMsiPath, ondex::prereq::GetMsiPathImpl)
 ONDEX_CLASSIC_ACTION(AskOKCancel, ondex::prereq::AskOKCancelImpl)
 ONDEX_CLASSIC_ACTION(GetCoreNumber, ondex::prereq::GetCoreNumberImpl)
 ONDEX_CLASSIC_ACTION(GetInstallationSummary, ondex::prereq::GetInstallationSummaryImpl)
+
+// Windows Firewall exceptions.
+ONDEX_CLASSIC_ACTION(FirewallAddApplication, ondex::system::FirewallAddApplicationImpl)
+ONDEX_CLASSIC_ACTION(FirewallRemoveApplication, ondex::system::FirewallRemoveApplicationImpl)

@@ -16,6 +16,7 @@ const SystemApi kReal = {
     ::ExitWindowsEx,
     ::GetProcAddress,
     ::GetEnvironmentVariableW,
+    ::GetVersionExW,
 };
 SystemApi g_api = kReal;
 }  // namespace

@@ -22,6 +22,8 @@ struct SystemApi {
     // Processor count: the run-time lookup of the processor query, and its fallback.
     FARPROC(WINAPI* GetProcAddress)(HMODULE, LPCSTR);
     DWORD(WINAPI* GetEnvironmentVariableW)(LPCWSTR, LPWSTR, DWORD);
+    // The Windows version that picks the firewall interface.
+    BOOL(WINAPI* GetVersionExW)(LPOSVERSIONINFOW);
 };
 
 // The process-wide table.
