@@ -169,6 +169,7 @@ class FirewallAction {
 public:
     FirewallAction(MSIHANDLE hInstall, bool adding) : hInstall_(hInstall), adding_(adding) {}
 
+    bool Adding() const { return adding_; }
     void Log(const std::wstring& text) const { runtime::LogTimestamped(hInstall_, text.c_str()); }
     // The warning box of the add action.
     void Warn() const {
@@ -221,9 +222,9 @@ private:
 };
 
 // Runs `work` inside the action's COM apartment with the Windows version, or
-// reports why it cannot (the version failure only when `reportVersion`).
+// reports why it cannot (a failed version query only when adding).
 template <typename Work>
-void WithFirewall(const FirewallAction& action, bool reportVersion, Work work) {
+void WithFirewall(const FirewallAction& action, Work work) {
     platform::ComApartment com(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     if (!com.Usable()) {
         action.LogFailure(static_cast<DWORD>(com.Status()), L"CoInitializeEx failed");
@@ -233,7 +234,7 @@ void WithFirewall(const FirewallAction& action, bool reportVersion, Work work) {
     OSVERSIONINFOW version = {};
     version.dwOSVersionInfoSize = sizeof version;
     if (!Api().GetVersionExW(&version)) {
-        if (reportVersion) {
+        if (action.Adding()) {
             action.LogFailure(Api().GetLastError(), L"GetVersionEx failed.");
             action.Warn();
         }
@@ -291,26 +292,33 @@ void RemoveAdvanced(const FirewallAction& action, const std::vector<FirewallRemo
     }
 }
 
+template <typename Record>
+using RecordWork = void (*)(const FirewallAction&, const std::vector<Record>&);
+
+// Reads and checks the work list, then hands its records to the interface of
+// this Windows version; the version failure is reported only when adding.
+template <typename Record>
+void RunFirewallAction(FirewallAction action, size_t recordItems,
+                       std::vector<Record> (*records)(const std::vector<std::wstring>&), RecordWork<Record> basic,
+                       RecordWork<Record> advanced) {
+    const auto items = action.ReadItems(recordItems);
+    if (items.empty()) return;
+    WithFirewall(action, [&](bool useAdvanced) {
+        (useAdvanced ? advanced : basic)(action, records(items));
+    });
+}
+
 }  // namespace
 
 void FirewallAddApplicationImpl(UINT& result, const wchar_t*, UINT, MSIHANDLE hInstall) {
     result = ERROR_SUCCESS;
-    FirewallAction action(hInstall, true);
-    const auto items = action.ReadItems(kAddRecordItems);
-    if (items.empty()) return;
-    WithFirewall(action, true, [&](bool advanced) {
-        advanced ? AddAdvanced(action, AddRecords(items)) : AddBasic(action, AddRecords(items));
-    });
+    RunFirewallAction(FirewallAction(hInstall, true), kAddRecordItems, AddRecords, AddBasic, AddAdvanced);
 }
 
 void FirewallRemoveApplicationImpl(UINT& result, const wchar_t*, UINT, MSIHANDLE hInstall) {
     result = ERROR_SUCCESS;
-    FirewallAction action(hInstall, false);
-    const auto items = action.ReadItems(kRemoveRecordItems);
-    if (items.empty()) return;
-    WithFirewall(action, false, [&](bool advanced) {
-        advanced ? RemoveAdvanced(action, RemoveRecords(items)) : RemoveBasic(action, RemoveRecords(items));
-    });
+    RunFirewallAction(FirewallAction(hInstall, false), kRemoveRecordItems, RemoveRecords, RemoveBasic,
+                      RemoveAdvanced);
 }
 
 }  // namespace ondex::system

@@ -111,26 +111,45 @@ HRESULT Give(I* object, I** out) {
 
 struct Nothing {};
 
+// A put_ method: counts the call and, unless it is to fail, stores the value.
+template <typename State, typename Field, typename Value>
+HRESULT Put(void* self, const char* call, Field State::*field, Value value) {
+    HRESULT hr = WorldOf(self).Hit(call);
+    if (SUCCEEDED(hr)) StateOf<State>(self).*field = std::move(value);
+    return hr;
+}
+
+// A get_ method that hands out a new object without state of its own.
+template <typename Child>
+HRESULT GetChild(void* self, const char* call, const void* vtable, const IID& iid, Child** out) {
+    World& world = WorldOf(self);
+    *out = nullptr;
+    if (HRESULT hr = world.Hit(call); FAILED(hr)) return hr;
+    return Give(Make<Child>(world, vtable, iid, Nothing{}), out);
+}
+
+template <typename State>
+HRESULT Enabled(void* self, const char* call, VARIANT_BOOL* enabled) {
+    HRESULT hr = WorldOf(self).Hit(call);
+    if (SUCCEEDED(hr)) *enabled = StateOf<State>(self).enabled ? VARIANT_TRUE : VARIANT_FALSE;
+    return hr;
+}
+
 // ---- Applications ----
 
 const INetFwAuthorizedApplicationVtbl* ApplicationTable() {
     using I = INetFwAuthorizedApplication;
     static const auto table = [] {
         auto t = StubTable<I, INetFwAuthorizedApplicationVtbl>();
-        t.put_ProcessImageFileName = [](I* self, BSTR path) -> HRESULT {
-            HRESULT hr = WorldOf(self).Hit("INetFwAuthorizedApplication::put_ProcessImageFileName");
-            if (SUCCEEDED(hr)) StateOf<FirewallApplication>(self).path = Text(path);
-            return hr;
+        t.put_ProcessImageFileName = [](I* self, BSTR path) {
+            return Put(self, "INetFwAuthorizedApplication::put_ProcessImageFileName", &FirewallApplication::path,
+                       Text(path));
         };
-        t.put_Name = [](I* self, BSTR name) -> HRESULT {
-            HRESULT hr = WorldOf(self).Hit("INetFwAuthorizedApplication::put_Name");
-            if (SUCCEEDED(hr)) StateOf<FirewallApplication>(self).name = Text(name);
-            return hr;
+        t.put_Name = [](I* self, BSTR name) {
+            return Put(self, "INetFwAuthorizedApplication::put_Name", &FirewallApplication::name, Text(name));
         };
-        t.get_Enabled = [](I* self, VARIANT_BOOL* enabled) -> HRESULT {
-            HRESULT hr = WorldOf(self).Hit("INetFwAuthorizedApplication::get_Enabled");
-            if (SUCCEEDED(hr)) *enabled = StateOf<FirewallApplication>(self).enabled ? VARIANT_TRUE : VARIANT_FALSE;
-            return hr;
+        t.get_Enabled = [](I* self, VARIANT_BOOL* enabled) {
+            return Enabled<FirewallApplication>(self, "INetFwAuthorizedApplication::get_Enabled", enabled);
         };
         return t;
     }();
@@ -180,25 +199,17 @@ const INetFwOpenPortVtbl* PortTable() {
     using I = INetFwOpenPort;
     static const auto table = [] {
         auto t = StubTable<I, INetFwOpenPortVtbl>();
-        t.put_Port = [](I* self, LONG port) -> HRESULT {
-            HRESULT hr = WorldOf(self).Hit("INetFwOpenPort::put_Port");
-            if (SUCCEEDED(hr)) StateOf<FirewallOpenPort>(self).port = port;
-            return hr;
+        t.put_Port = [](I* self, LONG port) {
+            return Put(self, "INetFwOpenPort::put_Port", &FirewallOpenPort::port, long{port});
         };
-        t.put_Protocol = [](I* self, NET_FW_IP_PROTOCOL protocol) -> HRESULT {
-            HRESULT hr = WorldOf(self).Hit("INetFwOpenPort::put_Protocol");
-            if (SUCCEEDED(hr)) StateOf<FirewallOpenPort>(self).protocol = protocol;
-            return hr;
+        t.put_Protocol = [](I* self, NET_FW_IP_PROTOCOL protocol) {
+            return Put(self, "INetFwOpenPort::put_Protocol", &FirewallOpenPort::protocol, long{protocol});
         };
-        t.put_Name = [](I* self, BSTR name) -> HRESULT {
-            HRESULT hr = WorldOf(self).Hit("INetFwOpenPort::put_Name");
-            if (SUCCEEDED(hr)) StateOf<FirewallOpenPort>(self).name = Text(name);
-            return hr;
+        t.put_Name = [](I* self, BSTR name) {
+            return Put(self, "INetFwOpenPort::put_Name", &FirewallOpenPort::name, Text(name));
         };
-        t.get_Enabled = [](I* self, VARIANT_BOOL* enabled) -> HRESULT {
-            HRESULT hr = WorldOf(self).Hit("INetFwOpenPort::get_Enabled");
-            if (SUCCEEDED(hr)) *enabled = StateOf<FirewallOpenPort>(self).enabled ? VARIANT_TRUE : VARIANT_FALSE;
-            return hr;
+        t.get_Enabled = [](I* self, VARIANT_BOOL* enabled) {
+            return Enabled<FirewallOpenPort>(self, "INetFwOpenPort::get_Enabled", enabled);
         };
         return t;
     }();
@@ -252,19 +263,11 @@ const INetFwProfileVtbl* ProfileTable() {
     using I = INetFwProfile;
     static const auto table = [] {
         auto t = StubTable<I, INetFwProfileVtbl>();
-        t.get_AuthorizedApplications = [](I* self, INetFwAuthorizedApplications** out) -> HRESULT {
-            World& world = WorldOf(self);
-            *out = nullptr;
-            if (HRESULT hr = world.Hit("INetFwProfile::get_AuthorizedApplications"); FAILED(hr)) return hr;
-            return Give(Make<INetFwAuthorizedApplications>(world, ApplicationsTable(),
-                                                           IID_INetFwAuthorizedApplications, Nothing{}),
-                        out);
+        t.get_AuthorizedApplications = [](I* self, INetFwAuthorizedApplications** out) {
+            return GetChild(self, "INetFwProfile::get_AuthorizedApplications", ApplicationsTable(), IID_INetFwAuthorizedApplications, out);
         };
-        t.get_GloballyOpenPorts = [](I* self, INetFwOpenPorts** out) -> HRESULT {
-            World& world = WorldOf(self);
-            *out = nullptr;
-            if (HRESULT hr = world.Hit("INetFwProfile::get_GloballyOpenPorts"); FAILED(hr)) return hr;
-            return Give(Make<INetFwOpenPorts>(world, PortsTable(), IID_INetFwOpenPorts, Nothing{}), out);
+        t.get_GloballyOpenPorts = [](I* self, INetFwOpenPorts** out) {
+            return GetChild(self, "INetFwProfile::get_GloballyOpenPorts", PortsTable(), IID_INetFwOpenPorts, out);
         };
         return t;
     }();
@@ -275,11 +278,8 @@ const INetFwPolicyVtbl* PolicyTable() {
     using I = INetFwPolicy;
     static const auto table = [] {
         auto t = StubTable<I, INetFwPolicyVtbl>();
-        t.get_CurrentProfile = [](I* self, INetFwProfile** out) -> HRESULT {
-            World& world = WorldOf(self);
-            *out = nullptr;
-            if (HRESULT hr = world.Hit("INetFwPolicy::get_CurrentProfile"); FAILED(hr)) return hr;
-            return Give(Make<INetFwProfile>(world, ProfileTable(), IID_INetFwProfile, Nothing{}), out);
+        t.get_CurrentProfile = [](I* self, INetFwProfile** out) {
+            return GetChild(self, "INetFwPolicy::get_CurrentProfile", ProfileTable(), IID_INetFwProfile, out);
         };
         return t;
     }();
@@ -290,11 +290,8 @@ const INetFwMgrVtbl* ManagerTable() {
     using I = INetFwMgr;
     static const auto table = [] {
         auto t = StubTable<I, INetFwMgrVtbl>();
-        t.get_LocalPolicy = [](I* self, INetFwPolicy** out) -> HRESULT {
-            World& world = WorldOf(self);
-            *out = nullptr;
-            if (HRESULT hr = world.Hit("INetFwMgr::get_LocalPolicy"); FAILED(hr)) return hr;
-            return Give(Make<INetFwPolicy>(world, PolicyTable(), IID_INetFwPolicy, Nothing{}), out);
+        t.get_LocalPolicy = [](I* self, INetFwPolicy** out) {
+            return GetChild(self, "INetFwMgr::get_LocalPolicy", PolicyTable(), IID_INetFwPolicy, out);
         };
         return t;
     }();
@@ -303,41 +300,34 @@ const INetFwMgrVtbl* ManagerTable() {
 
 // ---- Rules ----
 
-template <typename T>
-HRESULT SetRule(INetFwRule* self, const char* call, std::optional<T> FirewallRule::*property, T value) {
-    HRESULT hr = WorldOf(self).Hit(call);
-    if (SUCCEEDED(hr)) StateOf<FirewallRule>(self).*property = std::move(value);
-    return hr;
-}
-
 const INetFwRuleVtbl* RuleTable() {
     using I = INetFwRule;
     static const auto table = [] {
         auto t = StubTable<I, INetFwRuleVtbl>();
-        t.put_Name = [](I* self, BSTR v) { return SetRule(self, "INetFwRule::put_Name", &FirewallRule::name, Text(v)); };
+        t.put_Name = [](I* self, BSTR v) { return Put(self, "INetFwRule::put_Name", &FirewallRule::name, Text(v)); };
         t.put_Description = [](I* self, BSTR v) {
-            return SetRule(self, "INetFwRule::put_Description", &FirewallRule::description, Text(v));
+            return Put(self, "INetFwRule::put_Description", &FirewallRule::description, Text(v));
         };
         t.put_Grouping = [](I* self, BSTR v) {
-            return SetRule(self, "INetFwRule::put_Grouping", &FirewallRule::grouping, Text(v));
+            return Put(self, "INetFwRule::put_Grouping", &FirewallRule::grouping, Text(v));
         };
         t.put_ApplicationName = [](I* self, BSTR v) {
-            return SetRule(self, "INetFwRule::put_ApplicationName", &FirewallRule::application, Text(v));
+            return Put(self, "INetFwRule::put_ApplicationName", &FirewallRule::application, Text(v));
         };
         t.put_LocalPorts = [](I* self, BSTR v) {
-            return SetRule(self, "INetFwRule::put_LocalPorts", &FirewallRule::localPorts, Text(v));
+            return Put(self, "INetFwRule::put_LocalPorts", &FirewallRule::localPorts, Text(v));
         };
         t.put_Protocol = [](I* self, LONG v) {
-            return SetRule(self, "INetFwRule::put_Protocol", &FirewallRule::protocol, long{v});
+            return Put(self, "INetFwRule::put_Protocol", &FirewallRule::protocol, long{v});
         };
         t.put_Profiles = [](I* self, LONG v) {
-            return SetRule(self, "INetFwRule::put_Profiles", &FirewallRule::profiles, long{v});
+            return Put(self, "INetFwRule::put_Profiles", &FirewallRule::profiles, long{v});
         };
         t.put_Action = [](I* self, NET_FW_ACTION v) {
-            return SetRule(self, "INetFwRule::put_Action", &FirewallRule::action, long{v});
+            return Put(self, "INetFwRule::put_Action", &FirewallRule::action, long{v});
         };
         t.put_Enabled = [](I* self, VARIANT_BOOL v) {
-            return SetRule(self, "INetFwRule::put_Enabled", &FirewallRule::enabled, v != VARIANT_FALSE);
+            return Put(self, "INetFwRule::put_Enabled", &FirewallRule::enabled, v != VARIANT_FALSE);
         };
         return t;
     }();
@@ -372,11 +362,8 @@ const INetFwPolicy2Vtbl* Policy2Table() {
     using I = INetFwPolicy2;
     static const auto table = [] {
         auto t = StubTable<I, INetFwPolicy2Vtbl>();
-        t.get_Rules = [](I* self, INetFwRules** out) -> HRESULT {
-            World& world = WorldOf(self);
-            *out = nullptr;
-            if (HRESULT hr = world.Hit("INetFwPolicy2::get_Rules"); FAILED(hr)) return hr;
-            return Give(Make<INetFwRules>(world, RulesTable(), IID_INetFwRules, Nothing{}), out);
+        t.get_Rules = [](I* self, INetFwRules** out) {
+            return GetChild(self, "INetFwPolicy2::get_Rules", RulesTable(), IID_INetFwRules, out);
         };
         return t;
     }();
