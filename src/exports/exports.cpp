@@ -9,6 +9,7 @@
 #include "system/local_groups.h"
 #include "runtime/entry_frame.h"
 #include "system/shares.h"
+#include "system/firewall.h"
 
 #define ONDEX_CLASSIC_ACTION(Name, Impl) \
     extern "C" UINT __stdcall Name(MSIHANDLE hInstall) { return ondex::runtime::RunClassicAction(hInstall, #Name, Impl); }
@@ -40,3 +41,6 @@ ONDEX_CLASSIC_ACTION(RemoveGroup, ondex::system::RemoveGroupImpl)
 ONDEX_CLASSIC_ACTION(CheckShareFolder, ondex::system::CheckShareFolderImpl)
 ONDEX_CLASSIC_ACTION(ShareLocalFolder, ondex::system::ShareLocalFolderImpl)
 ONDEX_CLASSIC_ACTION(DelShareFolder, ondex::system::DelShareFolderImpl)
+// Windows Firewall exceptions.
+ONDEX_CLASSIC_ACTION(FirewallAddApplication, ondex::system::FirewallAddApplicationImpl)
+ONDEX_CLASSIC_ACTION(FirewallRemoveApplication, ondex::system::FirewallRemoveApplicationImpl)

@@ -24,6 +24,7 @@ const SystemApi kReal = {
     ::NetShareAdd,
     ::NetShareSetInfo,
     ::NetShareDel,
+    ::GetVersionExW,
 };
 SystemApi g_api = kReal;
 }  // namespace

@@ -31,6 +31,8 @@ struct SystemApi {
     DWORD(WINAPI* NetShareAdd)(LPWSTR, DWORD, LPBYTE, LPDWORD);
     DWORD(WINAPI* NetShareSetInfo)(LPWSTR, LPWSTR, DWORD, LPBYTE, LPDWORD);
     DWORD(WINAPI* NetShareDel)(LPWSTR, LPWSTR, DWORD);
+    // The Windows version that picks the firewall interface.
+    BOOL(WINAPI* GetVersionExW)(LPOSVERSIONINFOW);
 };
 
 // The process-wide table.

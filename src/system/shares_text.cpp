@@ -2,17 +2,6 @@
 
 namespace ondex::system {
 
-std::vector<std::wstring> SplitItems(std::wstring_view data) {
-    std::vector<std::wstring> items;
-    if (data.empty()) return items;
-    for (;;) {
-        const size_t bar = data.find(L'|');
-        items.emplace_back(data.substr(0, bar));
-        if (bar == std::wstring_view::npos) return items;
-        data.remove_prefix(bar + 1);
-    }
-}
-
 std::wstring WithoutTrailingBackslash(std::wstring_view folder) {
     if (!folder.empty() && folder.back() == L'\\') folder.remove_suffix(1);
     return std::wstring(folder);

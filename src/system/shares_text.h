@@ -7,11 +7,10 @@
 #include <string_view>
 #include <vector>
 
+#include "system/item_list.h"
+
 namespace ondex::system {
 
-// Splits at every "|": each one ends an item, the text after the last one is
-// the last item, empty items count. An empty text gives no items.
-std::vector<std::wstring> SplitItems(std::wstring_view data);
 
 // The folder without one trailing backslash, as shares record their paths.
 std::wstring WithoutTrailingBackslash(std::wstring_view folder);
