@@ -5,7 +5,9 @@
 
 #include "prereq/dotnet.h"
 #include "prereq/prerequisites.h"
+#include "prereq/product_actions.h"
 #include "prereq/shell_actions.h"
+#include "prereq/ui_actions.h"
 #include "runtime/entry_frame.h"
 
 #define ONDEX_CLASSIC_ACTION(Name, Impl) \
@@ -23,3 +25,15 @@ ONDEX_CLASSIC_ACTION(InstallPrerequisites, ondex::prereq::InstallPrerequisitesIm
 // .NET Framework 2.0 check and install.
 ONDEX_CLASSIC_ACTION(CheckDotNetFx20, ondex::prereq::CheckDotNetFx20Impl)
 ONDEX_CLASSIC_ACTION(InstallDotNetFx20, ondex::prereq::InstallDotNetFx20Impl)
+
+// Product detection and installer UI helpers.
+ONDEX_CLASSIC_ACTION(IsUserAdmin, ondex::prereq::IsUserAdminImpl)
+ONDEX_CLASSIC_ACTION(HideCancelButton, ondex::prereq::HideCancelButtonImpl)
+ONDEX_CLASSIC_ACTION(ShowCancelButton, ondex::prereq::ShowCancelButtonImpl)
+ONDEX_CLASSIC_ACTION(ScheduleLogoff, ondex::prereq::ScheduleLogoffImpl)
+ONDEX_CLASSIC_ACTION(IsProductLineInstalled, ondex::prereq::IsProductLineInstalledImpl)
+ONDEX_CLASSIC_ACTION(IsProductInstalled, ondex::prereq::IsProductInstalledImpl)
+ONDEX_CLASSIC_ACTION(GetMsiPath, ondex::prereq::GetMsiPathImpl)
+ONDEX_CLASSIC_ACTION(AskOKCancel, ondex::prereq::AskOKCancelImpl)
+ONDEX_CLASSIC_ACTION(GetCoreNumber, ondex::prereq::GetCoreNumberImpl)
+ONDEX_CLASSIC_ACTION(GetInstallationSummary, ondex::prereq::GetInstallationSummaryImpl)

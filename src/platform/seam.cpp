@@ -8,6 +8,14 @@ const SystemApi kReal = {
     ::DebugBreak,
     ::WaitForSingleObject,
     ::GetTickCount,
+    ::CheckTokenMembership,
+    ::OpenProcessToken,
+    ::LookupPrivilegeValueW,
+    ::AdjustTokenPrivileges,
+    ::GetLastError,
+    ::ExitWindowsEx,
+    ::GetProcAddress,
+    ::GetEnvironmentVariableW,
 };
 SystemApi g_api = kReal;
 }  // namespace

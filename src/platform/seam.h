@@ -12,6 +12,16 @@ struct SystemApi {
     void(WINAPI* DebugBreak)();
     DWORD(WINAPI* WaitForSingleObject)(HANDLE, DWORD);
     DWORD(WINAPI* GetTickCount)();
+    // Administrator check, logoff and the shutdown privilege.
+    BOOL(WINAPI* CheckTokenMembership)(HANDLE, PSID, PBOOL);
+    BOOL(WINAPI* OpenProcessToken)(HANDLE, DWORD, PHANDLE);
+    BOOL(WINAPI* LookupPrivilegeValueW)(LPCWSTR, LPCWSTR, PLUID);
+    BOOL(WINAPI* AdjustTokenPrivileges)(HANDLE, BOOL, PTOKEN_PRIVILEGES, DWORD, PTOKEN_PRIVILEGES, PDWORD);
+    DWORD(WINAPI* GetLastError)();
+    BOOL(WINAPI* ExitWindowsEx)(UINT, DWORD);
+    // Processor count: the run-time lookup of the processor query, and its fallback.
+    FARPROC(WINAPI* GetProcAddress)(HMODULE, LPCSTR);
+    DWORD(WINAPI* GetEnvironmentVariableW)(LPCWSTR, LPWSTR, DWORD);
 };
 
 // The process-wide table.

@@ -38,16 +38,6 @@ LevelLook LookOf(UINT flags) {
     }
 }
 
-// The stream converts through the "C" locale, which knows only the first 256
-// code points; one character beyond them would fail the stream for good and
-// lose every later line, so such characters are written as '?'.
-std::wstring ForTraceFile(const wchar_t* text) {
-    std::wstring line(text);
-    for (wchar_t& c : line)
-        if (c > 0xFF) c = L'?';
-    return line;
-}
-
 HANDLE OpenExisting(const std::wstring& path) {
     return ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                          nullptr);
@@ -102,13 +92,10 @@ TolkaTracer& Tracer() { return g_tracer; }
 
 TolkaTracer::TolkaTracer() : logFileName_(kInitialLogFileName) {}
 
-TolkaTracer::~TolkaTracer() {
-    if (stream_.is_open()) stream_.close();
-}
+TolkaTracer::~TolkaTracer() { stream_.Close(); }
 
 void TolkaTracer::Close() {
-    if (stream_.is_open()) stream_.close();
-    stream_.clear();
+    stream_.Close();
     opened_ = false;
     logFileName_ = kInitialLogFileName;
 }
@@ -135,7 +122,7 @@ int TolkaTracer::Notify(UINT flags, const wchar_t* text, const wchar_t* caption)
 void TolkaTracer::WriteLogLine(UINT flags) {
     if (!opened_) OpenLogFile(logFileName_);
     if (!opened_) return;
-    stream_ << LookOf(flags).marker << ForTraceFile(g_eventCaption) << L": " << ForTraceFile(g_eventText) << L'\n';
+    stream_.Write(std::wstring(LookOf(flags).marker) + g_eventCaption + L": " + g_eventText + L'\n');
 }
 
 void TolkaTracer::OpenLogFile(const std::wstring& path) {
@@ -170,10 +157,10 @@ void TolkaTracer::OpenLogFile(const std::wstring& path) {
 
     if (exists) {
         ::CloseHandle(file);
-        stream_.open(logFileName_.c_str(), std::ios::out | std::ios::app);
+        stream_.Open(logFileName_, true);
     } else {
         if (logFileName_.empty()) return;
-        stream_.open(logFileName_.c_str(), std::ios::out | std::ios::trunc);
+        stream_.Open(logFileName_, false);
     }
     opened_ = true;  // even when the stream failed: each process tries once
 }

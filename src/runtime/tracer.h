@@ -5,9 +5,9 @@
 #include <windows.h>
 #include <msi.h>
 
-#include <fstream>
 #include <string>
 
+#include "runtime/trace_file.h"
 #include "runtime/trace_flags.h"
 
 namespace ondex::runtime {
@@ -38,7 +38,7 @@ public:
 private:
     std::wstring logFileName_ = L"tlk";
     bool opened_ = false;
-    std::wofstream stream_;
+    TraceFileStream stream_;
 };
 
 TolkaTracer& Tracer();

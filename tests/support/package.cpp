@@ -4,6 +4,7 @@
 #include <shlwapi.h>
 
 #include <atomic>
+#include <regex>
 #include <stdexcept>
 
 namespace ondex::test {
@@ -113,10 +114,17 @@ TestPackage& TestPackage::Binary(const std::wstring& name, const std::wstring& p
     return *this;
 }
 
-MSIHANDLE TestPackage::Session() {
-    if (!session_) {
+const std::wstring& TestPackage::Commit() {
+    if (database_) {
         Check(MsiDatabaseCommit(database_.get()), "MsiDatabaseCommit");
         database_.reset();
+    }
+    return path_;
+}
+
+MSIHANDLE TestPackage::Session() {
+    if (!session_) {
+        Commit();
         MsiSetInternalUI(INSTALLUILEVEL_NONE, nullptr);
         g_openingPackage = true;
         const UINT status = MsiOpenPackageW(path_.c_str(), session_.put());
@@ -165,6 +173,16 @@ bool LogCapture::HasInfoLine(const std::wstring& line) const {
     for (const auto& text : InfoLines())
         if (text == line) return true;
     return false;
+}
+
+std::vector<std::wstring> LogCapture::TimestampedLines() const {
+    static const std::wregex kStamp(L"Tolka \\d\\d:\\d\\d:\\d\\d: ");
+    std::vector<std::wstring> lines;
+    std::wsmatch stamp;
+    for (const auto& text : InfoLines())
+        if (std::regex_search(text, stamp, kStamp, std::regex_constants::match_continuous))
+            lines.push_back(stamp.suffix());
+    return lines;
 }
 
 std::vector<std::vector<int>> LogCapture::Progress() const {
@@ -217,6 +235,12 @@ TempFolder::~TempFolder() {
     op.pFrom = from.c_str();
     op.fFlags = FOF_NO_UI;
     SHFileOperationW(&op);
+}
+
+std::wstring SystemErrorText(DWORD code) {
+    wchar_t text[512] = L"";
+    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code, 0x400, text, 512, nullptr);
+    return text;
 }
 
 std::string ReadFileBytes(const std::wstring& path) {

@@ -28,6 +28,8 @@ public:
 
     // Commits and opens the session (once); the handle lives as long as the package.
     MSIHANDLE Session();
+    // Commits and closes the database, for a package that is installed rather than opened.
+    const std::wstring& Commit();
     const std::wstring& Path() const { return path_; }
 
 private:
@@ -58,6 +60,8 @@ public:
     // Formatted INFO lines, in order.
     std::vector<std::wstring> InfoLines() const;
     bool HasInfoLine(const std::wstring& line) const;
+    // Texts of the "Tolka HH:MM:SS: text" lines, in order, without the stamp.
+    std::vector<std::wstring> TimestampedLines() const;
     // Progress records as their integer fields 1..4.
     std::vector<std::vector<int>> Progress() const;
     std::vector<Message> OfType(INSTALLMESSAGE type) const;
@@ -96,6 +100,9 @@ public:
 private:
     std::wstring path_;
 };
+
+// The system's own text for an error code, as FormatErrMessage shows it.
+std::wstring SystemErrorText(DWORD code);
 
 std::string ReadFileBytes(const std::wstring& path);
 void WriteFileBytes(const std::wstring& path, const std::string& bytes);

@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# The main job: builds OndexSetupCA.dll, builds a demo package that runs the
+# library's actions, installs it with Wine's msiexec in the build prefix and
+# prints what the actions did. A second package, whose last tool fails, shows
+# the failure and the rollback.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+build=$root/build/windows
+
+scripts/install-deps.sh
+echo "== Building (cmake --preset windows && cmake --build --preset windows)"
+mkdir -p "$build"
+if ! { cmake --preset windows && cmake --build --preset windows; } >"$root/build/demo-build.log" 2>&1; then
+  tail -40 "$root/build/demo-build.log"
+  exit 1
+fi
+echo "   $build/bin/OndexSetupCA.dll"
+
+source "$root/tests/e2e/lib.sh"
+trap 'echo "demo: stopped at line $LINENO" >&2' ERR
+trap 'e2e_settings_clear; WINEPREFIX="$build/wineprefix" wineserver -k >/dev/null 2>&1 || true' EXIT
+
+describe_result() {
+  case $1 in
+    1) echo "succeeded" ;;
+    0) echo "failed" ;;
+    none) echo "did not run" ;;
+    *) echo "return value $1" ;;
+  esac
+}
+
+# report LOG_TXT TAG: what the actions did, from the log, the trace file and the prefix.
+report() {
+  local log=$1 tag=$2 action
+  echo "Actions:"
+  for action in ShellProgress ShellProgressHidden SetBathShell BathShell; do
+    printf '    %-22s %s\n' "$action" "$(describe_result "$(e2e_action_result "$log" "$action")")"
+  done
+  echo "Installer log, lines from the library (action starts it sent, trace events, its own lines):"
+  grep -E '^Action [0-9:]+: (Ondex Setup|BathShell)\. .|^(ShellProgress|ShellProgressHidden|BathShell):  |^Tolka [0-9]' "$log" |
+    tr -d '\r' | sed '/^$/d; s/^/    /' || echo "    (none)"
+  echo "Trace file $E2E_WORK/tlk:"
+  if [ -s tlk ]; then e2e_text tlk | sed '/^$/d; s/^/    /'; else echo "    (none)"; fi
+  echo "System changes:"
+  if e2e_marker_installed "$tag"; then echo "    HKLM\\SOFTWARE\\OndexE2E\\$tag is installed"
+  elif [ "$E2E_RC" -ne 0 ]; then echo "    HKLM\\SOFTWARE\\OndexE2E\\$tag is absent: the rollback removed it"
+  else echo "    HKLM\\SOFTWARE\\OndexE2E\\$tag is absent"; fi
+  if [ -f tools.txt ]; then echo "    tools.txt written by BathShell's tools:"; e2e_text tools.txt | sed 's/^/        /'; fi
+  if [ -f hidden.txt ]; then echo "    hidden.txt written by ShellProgressHidden's command"; fi
+}
+
+# Trace events of BathShell (deferred) come from the settings key and go to
+# the installer log, those of the immediate actions from their Tracer
+# properties; only ShellProgress writes the trace file, because a command an
+# action started can keep the file open for a moment after it ends, and the
+# next action would then trace to the temporary folder instead.
+demo_install() {
+  local name=$1 data=$2
+  e2e_init "$build/bin/OndexSetupCA.dll" "$build/wine-run.sh" "$build/demo/$name"
+  e2e_settings_clear
+  e2e_settings_dword BathShell 1030  # 0x406: trace and error events to the installer log
+  e2e_build_package demo.msi "demo-$name" "$data" \
+    'ShellCommand=cmd.exe /c exit 3' 'ShellStatus=Checking the machine' 'ShellDuration=10' \
+    'ShellCommandHidden=cmd.exe /c echo hidden>hidden.txt' \
+    'TracerShellProgress_TRACERFLAGS=1540' 'TracerShellProgressHidden_TRACERFLAGS=1028'
+  e2e_install demo.msi install.log
+  echo "wine msiexec /i demo.msi /qn /l*vx $E2E_WORK/install.log -> exit code $E2E_RC"
+  report install.log.txt "demo-$name"
+}
+
+echo
+echo "== Installation whose tools succeed"
+demo_install success 'Configuring Ondex Harbor|||cmd.exe /c echo catalog configured>>tools.txt|||cmd.exe /c echo service registered>>tools.txt'
+e2e_uninstall demo.msi remove.log
+echo "Removal: exit code $E2E_RC; the marker is $(e2e_marker_installed demo-success && echo still there || echo gone)"
+
+echo
+echo "== Installation whose last tool fails (msiexec's 1603 reaches the shell as 67)"
+demo_install failure 'Configuring Ondex Harbor|||cmd.exe /c echo catalog configured>>tools.txt|||cmd.exe /c echo disk full & exit 2'
+if [ -s msiexec.out ]; then
+  echo "Output of the failing tool, copied by BathShell to standard output:"
+  e2e_text msiexec.out | sed 's/^/    /'
+fi

@@ -1,0 +1,126 @@
+# Shell helpers of the end-to-end tests and the demo: build a package from
+# package.wxs (wixl, then msibuild for the Property rows), install it with
+# Wine's msiexec in the build tree's prefix, read its verbose log, and count
+# expectations. Sourced, not run.
+
+E2E_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+E2E_SETTINGS_KEY='HKLM\SOFTWARE\Ondex\setupdebug'
+
+# e2e_init DLL WINE_RUN WORKDIR
+# Starts in a fresh work directory. It is msiexec's current directory and so
+# that of the custom-action servers: the trace file "tlk" and whatever the
+# test's commands write land there.
+e2e_init() {
+  E2E_DLL=$(realpath "$1")
+  E2E_WINE=$(realpath "$2")
+  E2E_WORK=$3
+  E2E_PASSED=0
+  E2E_FAILED=0
+  rm -rf "$E2E_WORK"
+  mkdir -p "$E2E_WORK"
+  cd "$E2E_WORK" || exit 1
+  # wixl takes the Binary's source relative to the current directory only.
+  cp "$E2E_DLL" OndexSetupCA.dll
+  # Without a display MessageBoxW returns at once; a display would make it wait.
+  unset DISPLAY WAYLAND_DISPLAY
+}
+
+e2e_uuid() { tr a-f A-F </proc/sys/kernel/random/uuid; }
+
+# e2e_build_package MSI TAG BATHSHELL_DATA [NAME=VALUE ...]
+# Builds MSI with a fresh product code (left in E2E_PRODUCT_CODE) and adds the
+# given Property rows. Values must not contain a single quote.
+e2e_build_package() {
+  local msi=$1 tag=$2 data=$3 row
+  shift 3
+  local code
+  code=$(e2e_uuid)
+  E2E_PRODUCT_CODE="{$code}"
+  wixl -a x64 -o "$msi" -D "ProductCode=$code" -D "ComponentGuid=$(e2e_uuid)" \
+    -D "Tag=$tag" -D "BathShellData=$data" "$E2E_DIR/package.wxs" || return 1
+  for row in "$@"; do
+    msibuild "$msi" -q "INSERT INTO \`Property\` (\`Property\`, \`Value\`) VALUES ('${row%%=*}', '${row#*=}')" || return 1
+  done
+}
+
+# e2e_msiexec ARGS...: Wine's msiexec in the build prefix; its standard output
+# (where a failing tool's captured output is copied) is appended to msiexec.out.
+# Returns msiexec's exit code as the shell sees it (1603 arrives as 67).
+e2e_msiexec() {
+  "$E2E_WINE" msiexec "$@" </dev/null >>msiexec.out 2>&1
+}
+
+# e2e_install MSI LOG [NAME=VALUE ...]: silent install with a verbose log;
+# leaves the exit code in E2E_RC and the log as UTF-8 text in LOG.txt.
+e2e_install() {
+  local msi=$1 log=$2
+  shift 2
+  E2E_RC=0
+  e2e_msiexec /i "$msi" /qn /l*vx "$log" "$@" || E2E_RC=$?
+  e2e_log_text "$log"
+}
+
+# e2e_uninstall MSI LOG: silent removal, exit code in E2E_RC.
+e2e_uninstall() {
+  E2E_RC=0
+  e2e_msiexec /x "$1" /qn /l*vx "$2" || E2E_RC=$?
+  e2e_log_text "$2"
+}
+
+# e2e_text FILE: the file's text without carriage returns; nothing when absent.
+e2e_text() { [ -f "$1" ] && tr -d '\r' <"$1"; }
+
+# The verbose log is written in the ANSI code page (CP1252).
+e2e_log_text() { iconv -f CP1252 -t UTF-8 "$1" >"$1.txt" 2>/dev/null || cp "$1" "$1.txt"; }
+
+# e2e_action_result LOG_TXT ACTION: the "Return value" of ACTION's last
+# "Action ended" line (1 success; Wine writes 0 for a failure), or "none".
+e2e_action_result() {
+  local value
+  value=$(sed -n "s/^Action ended [0-9:]*: $2\. Return value \([0-9]*\)\..*/\1/p" "$1" | tail -1)
+  echo "${value:-none}"
+}
+
+e2e_reg() { "$E2E_WINE" reg "$@" </dev/null >/dev/null 2>&1; }
+e2e_settings_clear() { e2e_reg delete "$E2E_SETTINGS_KEY" /f || true; }
+e2e_settings_dword() { e2e_reg add "$E2E_SETTINGS_KEY" /v "$1" /t REG_DWORD /d "$2" /f; }
+e2e_marker_installed() { e2e_reg query "HKLM\\SOFTWARE\\OndexE2E\\$1" /v Installed; }
+e2e_product_registered() {
+  e2e_reg query "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$E2E_PRODUCT_CODE"
+}
+
+# ---- Expectations: each prints one line and is counted. ----
+e2e_pass() { E2E_PASSED=$((E2E_PASSED + 1)); echo "ok    $1"; }
+e2e_fail() { E2E_FAILED=$((E2E_FAILED + 1)); echo "FAIL  $1"; }
+
+# expect_eq ACTUAL EXPECTED WHAT
+expect_eq() {
+  if [ "$1" = "$2" ]; then e2e_pass "$3"; else e2e_fail "$3 (got '$1', expected '$2')"; fi
+}
+# expect_true WHAT COMMAND...
+expect_true() {
+  local what=$1
+  shift
+  if "$@"; then e2e_pass "$what"; else e2e_fail "$what"; fi
+}
+expect_false() {
+  local what=$1
+  shift
+  if "$@"; then e2e_fail "$what"; else e2e_pass "$what"; fi
+}
+# expect_line FILE TEXT: a line of FILE contains TEXT (fixed string).
+expect_line() {
+  if grep -qF -- "$2" "$1" 2>/dev/null; then e2e_pass "$(basename "$1") has '$2'"
+  else e2e_fail "$(basename "$1") has '$2'"; fi
+}
+expect_no_line() {
+  if grep -qF -- "$2" "$1" 2>/dev/null; then e2e_fail "$(basename "$1") lacks '$2'"
+  else e2e_pass "$(basename "$1") lacks '$2'"; fi
+}
+
+# Prints the tally and ends the test: non-zero exit when anything failed.
+e2e_finish() {
+  echo "e2e: $E2E_PASSED passed, $E2E_FAILED failed"
+  [ "$E2E_FAILED" -eq 0 ] || echo "work directory: $E2E_WORK"
+  [ "$E2E_FAILED" -eq 0 ]
+}
