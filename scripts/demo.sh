@@ -2,7 +2,7 @@
 # The main job: builds OndexSetupCA.dll, builds a demo package that runs the
 # library's actions, installs it with Wine's msiexec in the build prefix and
 # prints what the actions did. A second package, whose last tool fails, shows
-# the failure and the rollback.
+# the failure and the rollback; a third runs the prerequisite engine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -82,3 +82,47 @@ if [ -s msiexec.out ]; then
   echo "Output of the failing tool, copied by BathShell to standard output:"
   e2e_text msiexec.out | sed 's/^/    /'
 fi
+
+# report_prerequisites LOG_TXT: the prerequisite engine's outcome, from the
+# log's trace lines and the engine's closing property dump.
+report_prerequisites() {
+  local log=$1 action id slot name
+  echo "Actions:"
+  for action in CheckPrerequisites CheckDotNetFx20 SetMsxml6NotFound StartInstallPass InstallPrerequisites; do
+    printf '    %-22s %s\n' "$action" "$(describe_result "$(e2e_action_result "$log" "$action")")"
+  done
+  echo "Installer log, lines from the library (action starts of the commands, trace events):"
+  grep -E '^Action [0-9:]+: Ondex Setup\. .|^(CheckDotNetFx20|INTF_ExecPrerequisiteActions):  ' "$log" |
+    tr -d '\r' | sed 's/^/    /' || echo "    (none)"
+  echo "Prerequisites (status property after the check steps):"
+  for id in DOTNETFX20:CHKRQ_PRODDOTNETFX20_STATUSCODE MSXML6:MSXML6_STATUS CATALOGTOOLS:CATALOGTOOLS_STATUS; do
+    printf '    %-42s needs %-4s %s = %s\n' "$(e2e_property "$log" "CHKRQ_PROD${id%%:*}_NAME")" \
+      "$(e2e_property "$log" "CHKRQ_PROD${id%%:*}_VERSIONNEED")" "${id#*:}" "$(e2e_property "$log" "${id#*:}")"
+  done
+  echo "CheckPrerequisitesResult = $(e2e_property "$log" CheckPrerequisitesResult)"
+  echo "Display slots of the failed prerequisites (CHKRQ_PROD<n>_NAME; blank slots hold two blanks):"
+  for slot in 1 2 3 4; do
+    name=$(e2e_property "$log" "CHKRQ_PROD${slot}_NAME")
+    printf '    %s: %s\n' "$slot" "$([ "$name" = "  " ] && echo "(blank)" || echo "$name")"
+  done
+  echo "System changes:"
+  if [ -f msxml6.txt ]; then echo "    msxml6.txt written by the install step: $(e2e_text msxml6.txt)"; fi
+  echo "    MSXML6_SETUP_CODE (the install command's exit code) = $(e2e_property "$log" MSXML6_SETUP_CODE)"
+}
+
+echo
+echo "== Prerequisites: .NET Framework 2.0 present, MSXML 6.0 missing and installed, a failing check command"
+e2e_init "$build/bin/OndexSetupCA.dll" "$build/wine-run.sh" "$build/demo/prerequisites"
+e2e_settings_clear
+e2e_settings_dword INTF_ExecPrerequisiteActions 1028  # 0x404: trace events to the installer log
+e2e_settings_dword INTF_INTF_CompareVersion 1028
+runtime_key='HKLM\SOFTWARE\Classes\CLSID\{99749841-0D55-4cf4-8D0D-F212ECE9409A}'
+e2e_reg add "$runtime_key\\InprocServer32" /v RuntimeVersion /d v2.0.50727 /f
+echo "RuntimeVersion v2.0.50727 registered under $runtime_key\\InprocServer32"
+e2e_build_prerequisite_package demo.msi demo-prerequisites 'TracerCheckDotNetFx20_TRACERFLAGS=1028'
+e2e_install demo.msi install.log
+e2e_reg delete "$runtime_key" /f || true
+echo "wine msiexec /i demo.msi /qn /l*vx $E2E_WORK/install.log -> exit code $E2E_RC"
+report_prerequisites install.log.txt
+e2e_uninstall demo.msi remove.log
+echo "Removal: exit code $E2E_RC; the marker is $(e2e_marker_installed demo-prerequisites && echo still there || echo gone)"
