@@ -30,16 +30,27 @@ describe_result() {
   esac
 }
 
-# report LOG_TXT TAG: what the actions did, from the log, the trace file and the prefix.
-report() {
-  local log=$1 tag=$2 action
+# report_actions LOG_TXT ACTION...: each action and its result.
+report_actions() {
+  local log=$1 action
+  shift
   echo "Actions:"
-  for action in ShellProgress ShellProgressHidden SetBathShell BathShell; do
+  for action in "$@"; do
     printf '    %-22s %s\n' "$action" "$(describe_result "$(e2e_action_result "$log" "$action")")"
   done
+}
+
+# report_log_lines LOG_TXT PATTERN: the log's lines that match PATTERN (grep -E).
+report_log_lines() {
   echo "Installer log, lines from the library (action starts it sent, trace events, its own lines):"
-  grep -E '^Action [0-9:]+: (Ondex Setup|BathShell)\. .|^(ShellProgress|ShellProgressHidden|BathShell):  |^Tolka [0-9]' "$log" |
-    tr -d '\r' | sed '/^$/d; s/^/    /' || echo "    (none)"
+  grep -E "$2" "$1" | tr -d '\r' | sed '/^$/d; s/^/    /' || echo "    (none)"
+}
+
+# report LOG_TXT TAG: what the actions did, from the log, the trace file and the prefix.
+report() {
+  local log=$1 tag=$2
+  report_actions "$log" ShellProgress ShellProgressHidden SetBathShell BathShell
+  report_log_lines "$log" '^Action [0-9:]+: (Ondex Setup|BathShell)\. .|^(ShellProgress|ShellProgressHidden|BathShell):  |^Tolka [0-9]'
   echo "Trace file $E2E_WORK/tlk:"
   if [ -s tlk ]; then e2e_text tlk | sed '/^$/d; s/^/    /'; else echo "    (none)"; fi
   echo "System changes:"
@@ -86,14 +97,9 @@ fi
 # report_prerequisites LOG_TXT: the prerequisite engine's outcome, from the
 # log's trace lines and the engine's closing property dump.
 report_prerequisites() {
-  local log=$1 action id slot name
-  echo "Actions:"
-  for action in CheckPrerequisites CheckDotNetFx20 SetMsxml6NotFound StartInstallPass InstallPrerequisites; do
-    printf '    %-22s %s\n' "$action" "$(describe_result "$(e2e_action_result "$log" "$action")")"
-  done
-  echo "Installer log, lines from the library (action starts of the commands, trace events):"
-  grep -E '^Action [0-9:]+: Ondex Setup\. .|^(CheckDotNetFx20|INTF_ExecPrerequisiteActions):  ' "$log" |
-    tr -d '\r' | sed 's/^/    /' || echo "    (none)"
+  local log=$1 id slot name
+  report_actions "$log" CheckPrerequisites CheckDotNetFx20 SetMsxml6NotFound StartInstallPass InstallPrerequisites
+  report_log_lines "$log" '^Action [0-9:]+: Ondex Setup\. .|^(CheckDotNetFx20|INTF_ExecPrerequisiteActions):  '
   echo "Prerequisites (status property after the check steps):"
   for id in DOTNETFX20:CHKRQ_PRODDOTNETFX20_STATUSCODE MSXML6:MSXML6_STATUS CATALOGTOOLS:CATALOGTOOLS_STATUS; do
     printf '    %-42s needs %-4s %s = %s\n' "$(e2e_property "$log" "CHKRQ_PROD${id%%:*}_NAME")" \

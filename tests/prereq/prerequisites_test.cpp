@@ -311,11 +311,13 @@ TEST_F(PrerequisiteEngine, StepRowsAreReadColumnByColumnAndNullNumbersReadAsZero
     Add(StepRow{.id = L"A", .order = 1, .flags = 0x04});
     Add(StepRow{.id = L"A", .order = 3});                 // null flags: taken by no pass
     Add(StepRow{.id = L"A", .order = 4, .flags = 0x40});  // no pass bit
+    Add(StepRow{.id = L"A", .order = 5, .flags = 0x20});  // a bare command: both passes
     Add(StepRow{.id = L"B", .order = 1, .flags = 0x01});
     const MSIHANDLE session = package.Session();
 
     const auto steps = prereq::readCheckActions(session, L"A");
-    ASSERT_EQ(2u, steps.size());
+    ASSERT_EQ(3u, steps.size());
+    EXPECT_EQ(5, steps[2].order);
     EXPECT_EQ(1, steps[0].order);
     EXPECT_EQ(MSICONDITION_NONE, steps[0].condition);
     EXPECT_EQ(0, steps[0].expectedDuration);
@@ -332,8 +334,10 @@ TEST_F(PrerequisiteEngine, StepRowsAreReadColumnByColumnAndNullNumbersReadAsZero
     EXPECT_EQ(30, full.expectedDuration);
     EXPECT_EQ(2, full.progressUpdateInterval);
 
-    ASSERT_EQ(1u, prereq::readInstallActions(session, L"A").size());  // only the command step
-    EXPECT_EQ(2, prereq::readInstallActions(session, L"A")[0].order);
+    const auto installSteps = prereq::readInstallActions(session, L"A");
+    ASSERT_EQ(2u, installSteps.size());  // the command steps
+    EXPECT_EQ(2, installSteps[0].order);
+    EXPECT_EQ(5, installSteps[1].order);
     EXPECT_FALSE(runtime::WcaIsAttached());
 }
 
@@ -353,11 +357,12 @@ TEST_F(PrerequisiteEngine, ConditionsAreEvaluatedWhenTheRowsAreReadNotWhenTheSte
 
 TEST_F(PrerequisiteEngine, ConditionThatCannotBeEvaluatedStopsTheStepsAndTheStatusDecides) {
     package.Property(L"GOOD_STATUS", L"OK");
-    for (const wchar_t* id : {L"GOOD", L"BAD"}) {
-        Add(PrerequisiteRow{id == std::wstring(L"GOOD") ? 1 : 2, id, id, L"", L"", std::wstring(id) + L"_STATUS", L""});
-        Add(StepRow{.id = id, .order = 1, .flags = 0x01, .property = std::wstring(id) + L"_BEFORE", .value = L"1"});
+    int order = 0;
+    for (const std::wstring id : {L"GOOD", L"BAD"}) {
+        Add(PrerequisiteRow{++order, id, id, L"", L"", id + L"_STATUS", L""});
+        Add(StepRow{.id = id, .order = 1, .flags = 0x01, .property = id + L"_BEFORE", .value = L"1"});
         Add(StepRow{.id = id, .order = 2, .flags = 0x01, .condition = L"((", .action = L"NoSuchAction"});
-        Add(StepRow{.id = id, .order = 3, .flags = 0x01, .property = std::wstring(id) + L"_AFTER", .value = L"1"});
+        Add(StepRow{.id = id, .order = 3, .flags = 0x01, .property = id + L"_AFTER", .value = L"1"});
     }
     const MSIHANDLE session = package.Session();
     EXPECT_EQ(L"MSICONDITION_ERROR",
