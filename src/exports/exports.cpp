@@ -8,6 +8,7 @@
 #include "prereq/product_actions.h"
 #include "prereq/shell_actions.h"
 #include "prereq/ui_actions.h"
+#include "system/local_groups.h"
 #include "runtime/entry_frame.h"
 
 #define ONDEX_CLASSIC_ACTION(Name, Impl) \
@@ -37,3 +38,10 @@ ONDEX_CLASSIC_ACTION(GetMsiPath, ondex::prereq::GetMsiPathImpl)
 ONDEX_CLASSIC_ACTION(AskOKCancel, ondex::prereq::AskOKCancelImpl)
 ONDEX_CLASSIC_ACTION(GetCoreNumber, ondex::prereq::GetCoreNumberImpl)
 ONDEX_CLASSIC_ACTION(GetInstallationSummary, ondex::prereq::GetInstallationSummaryImpl)
+
+// Local groups.
+ONDEX_CLASSIC_ACTION(CreateLocalGroups, ondex::system::CreateLocalGroupsImpl)
+ONDEX_CLASSIC_ACTION(CreateLocalGroupsImmediate, ondex::system::CreateLocalGroupsImmediateImpl)
+ONDEX_CLASSIC_ACTION(RemoveLocalGroups, ondex::system::RemoveLocalGroupsImpl)
+ONDEX_CLASSIC_ACTION(CreateGroup, ondex::system::CreateGroupImpl)
+ONDEX_CLASSIC_ACTION(RemoveGroup, ondex::system::RemoveGroupImpl)

@@ -16,6 +16,8 @@ const SystemApi kReal = {
     ::ExitWindowsEx,
     ::GetProcAddress,
     ::GetEnvironmentVariableW,
+    ::NetLocalGroupAdd,
+    ::NetLocalGroupAddMembers,
 };
 SystemApi g_api = kReal;
 }  // namespace

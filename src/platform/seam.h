@@ -4,6 +4,7 @@
 // real functions. Tests replace entries through a scoped override object; the
 // DLL exports nothing of this.
 #include <windows.h>
+#include <lm.h>
 
 namespace ondex::platform {
 
@@ -22,6 +23,9 @@ struct SystemApi {
     // Processor count: the run-time lookup of the processor query, and its fallback.
     FARPROC(WINAPI* GetProcAddress)(HMODULE, LPCSTR);
     DWORD(WINAPI* GetEnvironmentVariableW)(LPCWSTR, LPWSTR, DWORD);
+    // Local groups and their members.
+    NET_API_STATUS(NET_API_FUNCTION* NetLocalGroupAdd)(LPCWSTR, DWORD, LPBYTE, LPDWORD);
+    NET_API_STATUS(NET_API_FUNCTION* NetLocalGroupAddMembers)(LPCWSTR, LPCWSTR, DWORD, LPBYTE, DWORD);
 };
 
 // The process-wide table.

@@ -1,1 +1,331 @@
-// (being written)
+// Local groups in real sessions: the LocalGroup table and component states
+// come from the engine, the group and membership calls from a small stateful
+// stand-in for the local account database behind the seam.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <lm.h>
+#include <sddl.h>
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "runtime/deferred_text.h"
+#include "runtime/session.h"
+#include "support/package.h"
+#include "support/seam_override.h"
+
+extern "C" UINT __stdcall CreateLocalGroups(MSIHANDLE hInstall);
+extern "C" UINT __stdcall CreateLocalGroupsImmediate(MSIHANDLE hInstall);
+extern "C" UINT __stdcall RemoveLocalGroups(MSIHANDLE hInstall);
+extern "C" UINT __stdcall CreateGroup(MSIHANDLE hInstall);
+extern "C" UINT __stdcall RemoveGroup(MSIHANDLE hInstall);
+
+using namespace ondex::test;
+using Lines = std::vector<std::wstring>;
+
+namespace {
+
+constexpr wchar_t S = ondex::runtime::kDeferredSeparator;
+constexpr wchar_t kSetupKey[] = L"SOFTWARE\\Ondex\\Setup";
+constexpr wchar_t kUserSid[] = L"S-1-5-21-1-2-3-1001";
+
+// The machine's local groups and their members (member names, or SIDs as
+// text), with error codes a test injects per group.
+struct LocalAccounts {
+    std::map<std::wstring, std::set<std::wstring>> groups;
+    std::map<std::wstring, std::wstring> comments;
+    std::map<std::wstring, NET_API_STATUS> failCreate, failAddTo;
+    NET_API_STATUS existsCode = NERR_GroupExists;
+    Lines calls;
+} g;
+
+NET_API_STATUS NET_API_FUNCTION GroupAdd(LPCWSTR server, DWORD level, LPBYTE buffer, LPDWORD) {
+    const auto& info = *reinterpret_cast<LOCALGROUP_INFO_1*>(buffer);
+    if (server != nullptr || level != 1) return ERROR_INVALID_PARAMETER;
+    const std::wstring name = info.lgrpi1_name;
+    g.calls.push_back(L"create " + name);
+    if (g.failCreate.count(name)) return g.failCreate[name];
+    if (g.groups.count(name)) return g.existsCode;
+    g.groups[name];
+    g.comments[name] = info.lgrpi1_comment;
+    return NERR_Success;
+}
+
+std::wstring MemberText(DWORD level, LPBYTE buffer) {
+    if (level == 3) return reinterpret_cast<LOCALGROUP_MEMBERS_INFO_3*>(buffer)->lgrmi3_domainandname;
+    LPWSTR sid = nullptr;
+    ConvertSidToStringSidW(reinterpret_cast<LOCALGROUP_MEMBERS_INFO_0*>(buffer)->lgrmi0_sid, &sid);
+    std::wstring text = sid;
+    LocalFree(sid);
+    return text;
+}
+
+NET_API_STATUS NET_API_FUNCTION GroupAddMembers(LPCWSTR server, LPCWSTR group, DWORD level, LPBYTE buffer,
+                                                DWORD count) {
+    if (server != nullptr || count != 1 || (level != 0 && level != 3)) return ERROR_INVALID_PARAMETER;
+    const std::wstring member = MemberText(level, buffer);
+    g.calls.push_back(L"add " + member + L" to " + group);
+    if (g.failAddTo.count(group)) return g.failAddTo[group];
+    if (!g.groups.count(group)) return NERR_GroupNotFound;
+    return g.groups[group].insert(member).second ? NERR_Success : ERROR_MEMBER_IN_ALIAS;
+}
+
+struct Row {
+    const wchar_t* key;
+    const wchar_t* component;
+    const wchar_t* name;
+    const wchar_t* description;
+    const wchar_t* parent;
+    const wchar_t* attributes;  // SQL literal: a number or NULL
+};
+
+// A package whose component Core is being installed and Idle is left alone,
+// with the given LocalGroup rows, costed so that component states are known.
+struct LocalGroups : testing::Test {
+    OndexRegistryScope registry;
+    TestPackage package;
+    LogCapture log;
+    MessageBoxScript boxes;
+    ScopedApiOverride seam;
+
+    void SetUp() override {
+        g = LocalAccounts{};
+        g.groups[L"Administrators"] = {};
+        seam.api().NetLocalGroupAdd = GroupAdd;
+        seam.api().NetLocalGroupAddMembers = GroupAddMembers;
+        package.Sql(L"CREATE TABLE `Directory` (`Directory` CHAR(72) NOT NULL, `Directory_Parent` CHAR(72), "
+                    L"`DefaultDir` CHAR(255) NOT NULL PRIMARY KEY `Directory`)")
+            .Sql(L"INSERT INTO `Directory` (`Directory`, `DefaultDir`) VALUES ('TARGETDIR', 'SourceDir')")
+            .Sql(L"CREATE TABLE `Component` (`Component` CHAR(72) NOT NULL, `ComponentId` CHAR(38), "
+                 L"`Directory_` CHAR(72) NOT NULL, `Attributes` SHORT NOT NULL, `Condition` CHAR(255), "
+                 L"`KeyPath` CHAR(72) PRIMARY KEY `Component`)")
+            .Sql(L"CREATE TABLE `Feature` (`Feature` CHAR(38) NOT NULL, `Feature_Parent` CHAR(38), `Title` CHAR(64), "
+                 L"`Description` CHAR(255), `Display` SHORT, `Level` SHORT NOT NULL, `Directory_` CHAR(72), "
+                 L"`Attributes` SHORT NOT NULL PRIMARY KEY `Feature`)")
+            .Sql(L"CREATE TABLE `FeatureComponents` (`Feature_` CHAR(38) NOT NULL, `Component_` CHAR(72) NOT NULL "
+                 L"PRIMARY KEY `Feature_`, `Component_`)")
+            .Sql(L"CREATE TABLE `LocalGroup` (`LocalGroup` CHAR(72) NOT NULL, `Component_` CHAR(72) NOT NULL, "
+                 L"`Name` CHAR(255) NOT NULL, `Description` CHAR(255), `ParentGroup` CHAR(255), `Attributes` LONG, "
+                 L"`ResultProperty` CHAR(72) PRIMARY KEY `LocalGroup`)");
+        Feature(L"Main", 1, L"Core", L"{6B1C5A80-3D3B-4C62-9A40-6E0F1B2C3D41}");
+        Feature(L"Off", 0, L"Idle", L"{6B1C5A80-3D3B-4C62-9A40-6E0F1B2C3D42}");
+    }
+    void Feature(const wchar_t* feature, int level, const wchar_t* component, const wchar_t* guid) {
+        package.Sql(std::wstring(L"INSERT INTO `Feature` (`Feature`, `Level`, `Attributes`) VALUES ('") + feature +
+                    L"', " + std::to_wstring(level) + L", 0)");
+        package.Sql(std::wstring(L"INSERT INTO `Component` (`Component`, `ComponentId`, `Directory_`, `Attributes`) "
+                                 L"VALUES ('") +
+                    component + L"', '" + guid + L"', 'TARGETDIR', 0)");
+        package.Sql(std::wstring(L"INSERT INTO `FeatureComponents` (`Feature_`, `Component_`) VALUES ('") + feature +
+                    L"', '" + component + L"')");
+    }
+    LocalGroups& Rows(const std::vector<Row>& rows) {
+        for (const Row& r : rows)
+            package.Sql(std::wstring(L"INSERT INTO `LocalGroup` (`LocalGroup`, `Component_`, `Name`, `Description`, "
+                                     L"`ParentGroup`, `Attributes`) VALUES ('") +
+                        r.key + L"', '" + r.component + L"', '" + r.name + L"', '" + r.description + L"', '" +
+                        r.parent + L"', " + r.attributes + L")");
+        return *this;
+    }
+    MSIHANDLE Costed() {
+        const MSIHANDLE session = package.Session();
+        for (const wchar_t* action : {L"CostInitialize", L"FileCost", L"CostFinalize"})
+            EXPECT_EQ(0u, MsiDoActionW(session, action)) << action;
+        MsiSetPropertyW(session, L"UserSID", kUserSid);  // the engine sets its own at the start
+        log.Clear();
+        return session;
+    }
+    std::wstring Property(const wchar_t* name) { return ondex::runtime::MsiProperty(package.Session(), name).Str(); }
+    static bool LogoffMarked() {
+        DWORD value = 0, size = sizeof value;
+        return RegGetValueW(HKEY_LOCAL_MACHINE, kSetupKey, L"IsNeedLogoff", RRF_RT_REG_DWORD, nullptr, &value,
+                            &size) == ERROR_SUCCESS &&
+               value == 1;
+    }
+    Lines Boxes() const {
+        Lines shown;
+        for (const auto& box : boxes.boxes()) shown.push_back(box.caption + L"|" + box.text);
+        return shown;
+    }
+    Lines LinesWith(const std::wstring& part) const {
+        Lines found;
+        for (const auto& line : log.InfoLines())
+            if (line.find(part) != std::wstring::npos) found.push_back(line);
+        return found;
+    }
+};
+
+std::wstring Data(const std::wstring& name, const std::wstring& description, const std::wstring& parent,
+                  const std::wstring& attributes, const wchar_t* function = L"CreateGroup") {
+    return function + (S + name) + S + description + S + parent + S + attributes + S;
+}
+
+}  // namespace
+
+// ---- Performing at once ----
+
+TEST_F(LocalGroups, ImmediateCreatesNestsAndAddsTheAccountInKeyOrderOnlyForInstalledComponents) {
+    Rows({{L"B", L"Core", L"Readers", L"Read only", L"Administrators", L"5"},
+          {L"A", L"Core", L"Operators", L"Run backups", L"", L"9"},
+          {L"AB", L"Core", L"Auditors", L"", L"Operators", L"1"},
+          {L"0", L"Idle", L"Unused", L"", L"", L"9"}});
+    const MSIHANDLE session = Costed();
+
+    EXPECT_EQ(0u, CreateLocalGroupsImmediate(session));
+
+    EXPECT_EQ((Lines{L"create Operators", std::wstring(L"add ") + kUserSid + L" to Operators", L"create Auditors",
+                     L"add Auditors to Operators", L"create Readers", L"add Readers to Administrators"}),
+              g.calls);
+    EXPECT_EQ(L"Run backups", g.comments[L"Operators"]);
+    EXPECT_EQ((std::set<std::wstring>{kUserSid, L"Auditors"}), g.groups[L"Operators"]);
+    EXPECT_TRUE(LogoffMarked());
+    // The mark was not there to clear.
+    EXPECT_EQ((Lines{L"Open registry key failed."}), log.TimestampedLines());
+    EXPECT_TRUE(boxes.boxes().empty());
+}
+
+TEST_F(LocalGroups, ExistingGroupsAndMembershipsAreNoErrorsAndClearTheOldLogoffMark) {
+    OndexRegistryScope::SetDword(kSetupKey, L"IsNeedLogoff", 1);
+    g.groups[L"Operators"] = {L"Readers"};
+    g.groups[L"Readers"] = {};
+    Rows({{L"1", L"Core", L"Operators", L"", L"", L"3"}, {L"2", L"Core", L"Readers", L"", L"Operators", L"7"}});
+    const MSIHANDLE session = Costed();
+
+    EXPECT_EQ(0u, CreateLocalGroupsImmediate(session));
+    g.existsCode = ERROR_ALIAS_EXISTS;
+    EXPECT_EQ(0u, CreateLocalGroupsImmediate(session));
+
+    EXPECT_EQ(6u, g.calls.size());  // both passes ran to the end
+    EXPECT_FALSE(LogoffMarked());
+    // The first pass took the old mark away; the second found none to take.
+    EXPECT_EQ((Lines{L"Delete value from registry key failed."}), log.TimestampedLines());
+    EXPECT_TRUE(boxes.boxes().empty());
+}
+
+TEST_F(LocalGroups, RequiredBitsStopThePassWhereTheGroupCannotBeHad) {
+    Rows({{L"1", L"Core", L"Loose", L"", L"Nowhere", L"1"},      // nesting fails, not required
+          {L"2", L"Core", L"Blocked", L"", L"", L"3"},           // creation fails, required
+          {L"3", L"Core", L"Later", L"", L"", L"1"}});
+    g.failCreate[L"Blocked"] = ERROR_ACCESS_DENIED;
+    const MSIHANDLE session = Costed();
+
+    EXPECT_EQ(0u, CreateLocalGroupsImmediate(session));
+    EXPECT_EQ((Lines{L"create Loose", L"add Loose to Nowhere", L"create Blocked"}), g.calls);
+    EXPECT_EQ((Lines{L"executeCreateLocalGroups: Perform group creation|Error creating group: Blocked"}), Boxes());
+}
+
+TEST_F(LocalGroups, RequiredNestingThatFailsStopsWithAnErrorLineButTheActionSucceeds) {
+    Rows({{L"1", L"Core", L"Nested", L"", L"Nowhere", L"5"}, {L"2", L"Core", L"Later", L"", L"", L"1"}});
+    const MSIHANDLE session = Costed();
+
+    EXPECT_EQ(0u, CreateLocalGroupsImmediate(session));
+    EXPECT_EQ((Lines{L"create Nested", L"add Nested to Nowhere"}), g.calls);
+    EXPECT_EQ((Lines{L"executeCreateLocalGroups: AddUserToGroup|Failed adding local group: Nested\nError: 2220"}),
+              Boxes());
+    EXPECT_EQ((Lines{L"CreateLocalGroupsImmediate:  Error 0x80004005: failed to add/remove `CreateLocalGroups` actions"}),
+              LinesWith(L"failed to add/remove"));
+    EXPECT_TRUE(LogoffMarked());  // the group itself was created
+}
+
+TEST_F(LocalGroups, ARowThatDemandsAGroupItDoesNotCreateStopsBothPasses) {
+    Rows({{L"1", L"Core", L"First", L"", L"", L"1"},
+          {L"2", L"Core", L"Missing", L"", L"", L"4"},
+          {L"3", L"Core", L"Later", L"", L"", L"1"}});
+    const MSIHANDLE session = Costed();
+
+    EXPECT_EQ(0u, CreateLocalGroupsImmediate(session));
+    EXPECT_EQ((Lines{L"create First"}), g.calls);
+    EXPECT_EQ(0u, CreateLocalGroups(session));
+    EXPECT_EQ(L"CreateGroup" + (S + std::wstring(L"First")) + S + S + S + L"1" + S, Property(L"CreateGroup"));
+
+    const std::wstring missing = L"Error 0x80070103: Local group \"Missing\" doesn't exist.";
+    EXPECT_EQ((Lines{L"CreateLocalGroupsImmediate:  " + missing, L"CreateLocalGroups:  " + missing}),
+              LinesWith(L"doesn't exist"));
+}
+
+TEST_F(LocalGroups, NullAttributesDoNothingButNestAndAnEmptyUserSidAddsNobody) {
+    Rows({{L"1", L"Core", L"Plain", L"", L"Administrators", L"NULL"}, {L"2", L"Core", L"Users", L"", L"", L"9"}});
+    const MSIHANDLE session = Costed();
+    MsiSetPropertyW(session, L"UserSID", L"");
+
+    EXPECT_EQ(0u, CreateLocalGroupsImmediate(session));
+    EXPECT_EQ((Lines{L"add Plain to Administrators", L"create Users"}), g.calls);
+    EXPECT_EQ(0u, CreateLocalGroups(session));
+    EXPECT_EQ(Data(L"Users", L"", L"", L"9"), Property(L"CreateGroup"));
+}
+
+// ---- Scheduling and the deferred side ----
+
+TEST_F(LocalGroups, SchedulingAddsCostPerRowAndTheDeferredSideActsOnExactlyWhatTheEngineHolds) {
+    package.Sql(L"CREATE TABLE `CustomAction` (`Action` CHAR(72) NOT NULL, `Type` SHORT NOT NULL, `Source` CHAR(72), "
+                L"`Target` CHAR(255) PRIMARY KEY `Action`)")
+        .Sql(L"INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES "
+             L"('CreateGroup', 1025, 'OndexSetupCA', 'CreateGroup')");
+    Rows({{L"B", L"Core", L"Readers", L"Read only", L"Administrators", L"13"},
+          {L"A", L"Core", L"Operators", L"", L"", L"1"},
+          {L"C", L"Idle", L"Unused", L"", L"", L"1"}});
+    const MSIHANDLE session = Costed();
+
+    EXPECT_EQ(0u, CreateLocalGroups(session));
+    EXPECT_TRUE(g.calls.empty());
+    EXPECT_EQ((std::vector<std::vector<int>>{{3, 3680, 0}, {3, 3680, 0}}), log.Progress());
+    // The last row scheduled, in key order, holds the property now.
+    const std::wstring data = Property(L"CreateGroup");
+    EXPECT_EQ(Data(L"Readers", L"Read only", L"Administrators", L"13"), data);
+
+    MsiSetPropertyW(session, L"CustomActionData", data.c_str());
+    EXPECT_EQ(0u, CreateGroup(session));
+    EXPECT_EQ((Lines{L"create Readers", L"add Readers to Administrators",
+                     std::wstring(L"add ") + kUserSid + L" to Readers"}),
+              g.calls);
+    EXPECT_EQ(L"Read only", g.comments[L"Readers"]);
+    EXPECT_FALSE(LogoffMarked());  // the deferred run never marks
+}
+
+TEST_F(LocalGroups, DeferredStopsEndWithSuccessAndBadDataWithFatalError) {
+    const MSIHANDLE session = package.Session();
+    const auto run = [&](UINT(__stdcall * action)(MSIHANDLE), const std::wstring& data) {
+        MsiSetPropertyW(session, L"CustomActionData", data.c_str());
+        return action(session);
+    };
+    g.failCreate[L"Blocked"] = ERROR_ACCESS_DENIED;
+    EXPECT_EQ(0u, run(CreateGroup, Data(L"Blocked", L"", L"Administrators", L"3")));
+    EXPECT_EQ(0u, run(CreateGroup, Data(L"Orphan", L"", L"Nowhere", L"5")));
+    EXPECT_EQ((Lines{L"create Blocked", L"create Orphan", L"add Orphan to Nowhere"}), g.calls);
+    EXPECT_EQ((Lines{L"CreateGroup: Perform group creation|Error creating group: Blocked",
+                     L"CreateGroup: AddUserToGroup|Failed adding local group: Orphan\nError: 2220"}),
+              Boxes());
+
+    g.calls.clear();
+    const std::wstring removal = Data(L"Ops", L"", L"", L"1", L"RemoveGroup");
+    EXPECT_EQ(1603u, run(CreateGroup, removal));
+    EXPECT_EQ(1603u, run(RemoveGroup, removal));
+    EXPECT_EQ(1603u, run(CreateGroup, L""));
+    EXPECT_EQ(1603u, run(CreateGroup, L"CreateGroupX" + (S + std::wstring(L"Ops"))));
+    // Data that ends early: nothing is done, and that is no failure.
+    EXPECT_EQ(0u, run(CreateGroup, L"CreateGroup" + (S + std::wstring(L"Ops")) + S));
+    EXPECT_TRUE(g.calls.empty());
+}
+
+TEST_F(LocalGroups, RemovalReadsTheTableButChangesNothing) {
+    Rows({{L"1", L"Core", L"Operators", L"", L"", L"15"}});
+    const MSIHANDLE session = Costed();
+    EXPECT_EQ(0u, RemoveLocalGroups(session));
+
+    OndexRegistryScope::SetDword(L"SOFTWARE\\Ondex\\setupdebug", L"RemoveGroup", 0x102);
+    MsiSetPropertyW(session, L"CustomActionData", Data(L"Operators", L"", L"", L"15").c_str());
+    EXPECT_EQ(0u, RemoveGroup(session));
+    EXPECT_TRUE(g.calls.empty());
+    EXPECT_EQ((Lines{L"RemoveGroup: Perform group removal|NOT IMPLEMENTED!"}), Boxes());
+}
+
+TEST_F(LocalGroups, AMissingTableIsLoggedAndTheActionsStillSucceed) {
+    package.Sql(L"DROP TABLE `LocalGroup`");
+    const MSIHANDLE session = Costed();
+    for (auto action : {CreateLocalGroups, CreateLocalGroupsImmediate, RemoveLocalGroups}) EXPECT_EQ(0u, action(session));
+    EXPECT_EQ(3u, LinesWith(L"failed to open view on LocalGroup table").size());
+    EXPECT_EQ(3u, LinesWith(L"while reading `LocalGroup` table.").size());
+    EXPECT_TRUE(g.calls.empty());
+}
