@@ -2,7 +2,7 @@
 # The main job: builds OndexSetupCA.dll, builds a demo package that runs the
 # library's actions, installs it with Wine's msiexec in the build prefix and
 # prints what the actions did. A second package, whose last tool fails, shows
-# the failure and the rollback.
+# the failure and the rollback; a third runs the prerequisite engine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -30,16 +30,27 @@ describe_result() {
   esac
 }
 
-# report LOG_TXT TAG: what the actions did, from the log, the trace file and the prefix.
-report() {
-  local log=$1 tag=$2 action
+# report_actions LOG_TXT ACTION...: each action and its result.
+report_actions() {
+  local log=$1 action
+  shift
   echo "Actions:"
-  for action in ShellProgress ShellProgressHidden SetBathShell BathShell; do
+  for action in "$@"; do
     printf '    %-22s %s\n' "$action" "$(describe_result "$(e2e_action_result "$log" "$action")")"
   done
+}
+
+# report_log_lines LOG_TXT PATTERN: the log's lines that match PATTERN (grep -E).
+report_log_lines() {
   echo "Installer log, lines from the library (action starts it sent, trace events, its own lines):"
-  grep -E '^Action [0-9:]+: (Ondex Setup|BathShell)\. .|^(ShellProgress|ShellProgressHidden|BathShell):  |^Tolka [0-9]' "$log" |
-    tr -d '\r' | sed '/^$/d; s/^/    /' || echo "    (none)"
+  grep -E "$2" "$1" | tr -d '\r' | sed '/^$/d; s/^/    /' || echo "    (none)"
+}
+
+# report LOG_TXT TAG: what the actions did, from the log, the trace file and the prefix.
+report() {
+  local log=$1 tag=$2
+  report_actions "$log" ShellProgress ShellProgressHidden SetBathShell BathShell
+  report_log_lines "$log" '^Action [0-9:]+: (Ondex Setup|BathShell)\. .|^(ShellProgress|ShellProgressHidden|BathShell):  |^Tolka [0-9]'
   echo "Trace file $E2E_WORK/tlk:"
   if [ -s tlk ]; then e2e_text tlk | sed '/^$/d; s/^/    /'; else echo "    (none)"; fi
   echo "System changes:"
@@ -82,3 +93,42 @@ if [ -s msiexec.out ]; then
   echo "Output of the failing tool, copied by BathShell to standard output:"
   e2e_text msiexec.out | sed 's/^/    /'
 fi
+
+# report_prerequisites LOG_TXT: the prerequisite engine's outcome, from the
+# log's trace lines and the engine's closing property dump.
+report_prerequisites() {
+  local log=$1 id slot name
+  report_actions "$log" CheckPrerequisites CheckDotNetFx20 SetMsxml6NotFound StartInstallPass InstallPrerequisites
+  report_log_lines "$log" '^Action [0-9:]+: Ondex Setup\. .|^(CheckDotNetFx20|INTF_ExecPrerequisiteActions):  '
+  echo "Prerequisites (status property after the check steps):"
+  for id in DOTNETFX20:CHKRQ_PRODDOTNETFX20_STATUSCODE MSXML6:MSXML6_STATUS CATALOGTOOLS:CATALOGTOOLS_STATUS; do
+    printf '    %-42s needs %-4s %s = %s\n' "$(e2e_property "$log" "CHKRQ_PROD${id%%:*}_NAME")" \
+      "$(e2e_property "$log" "CHKRQ_PROD${id%%:*}_VERSIONNEED")" "${id#*:}" "$(e2e_property "$log" "${id#*:}")"
+  done
+  echo "CheckPrerequisitesResult = $(e2e_property "$log" CheckPrerequisitesResult)"
+  echo "Display slots of the failed prerequisites (CHKRQ_PROD<n>_NAME; blank slots hold two blanks):"
+  for slot in 1 2 3 4; do
+    name=$(e2e_property "$log" "CHKRQ_PROD${slot}_NAME")
+    printf '    %s: %s\n' "$slot" "$([ "$name" = "  " ] && echo "(blank)" || echo "$name")"
+  done
+  echo "System changes:"
+  if [ -f msxml6.txt ]; then echo "    msxml6.txt written by the install step: $(e2e_text msxml6.txt)"; fi
+  echo "    MSXML6_SETUP_CODE (the install command's exit code) = $(e2e_property "$log" MSXML6_SETUP_CODE)"
+}
+
+echo
+echo "== Prerequisites: .NET Framework 2.0 present, MSXML 6.0 missing and installed, a failing check command"
+e2e_init "$build/bin/OndexSetupCA.dll" "$build/wine-run.sh" "$build/demo/prerequisites"
+e2e_settings_clear
+e2e_settings_dword INTF_ExecPrerequisiteActions 1028  # 0x404: trace events to the installer log
+e2e_settings_dword INTF_INTF_CompareVersion 1028
+runtime_key='HKLM\SOFTWARE\Classes\CLSID\{99749841-0D55-4cf4-8D0D-F212ECE9409A}'
+e2e_reg add "$runtime_key\\InprocServer32" /v RuntimeVersion /d v2.0.50727 /f
+echo "RuntimeVersion v2.0.50727 registered under $runtime_key\\InprocServer32"
+e2e_build_prerequisite_package demo.msi demo-prerequisites 'TracerCheckDotNetFx20_TRACERFLAGS=1028'
+e2e_install demo.msi install.log
+e2e_reg delete "$runtime_key" /f || true
+echo "wine msiexec /i demo.msi /qn /l*vx $E2E_WORK/install.log -> exit code $E2E_RC"
+report_prerequisites install.log.txt
+e2e_uninstall demo.msi remove.log
+echo "Removal: exit code $E2E_RC; the marker is $(e2e_marker_installed demo-prerequisites && echo still there || echo gone)"

@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <msi.h>
 
+#include "prereq/dotnet.h"
+#include "prereq/prerequisites.h"
 #include "prereq/product_actions.h"
 #include "prereq/shell_actions.h"
 #include "prereq/ui_actions.h"
@@ -18,6 +20,14 @@
 ONDEX_CLASSIC_ACTION(ShellProgress, ondex::prereq::ShellProgressImpl)
 ONDEX_CLASSIC_ACTION(ShellProgressHidden, ondex::prereq::ShellProgressHiddenImpl)
 ONDEX_CLASSIC_ACTION(BathShell, ondex::prereq::BathShellImpl)
+
+// Prerequisite engine.
+ONDEX_CLASSIC_ACTION(CheckPrerequisites, ondex::prereq::CheckPrerequisitesImpl)
+ONDEX_CLASSIC_ACTION(InstallPrerequisites, ondex::prereq::InstallPrerequisitesImpl)
+
+// .NET Framework 2.0 check and install.
+ONDEX_CLASSIC_ACTION(CheckDotNetFx20, ondex::prereq::CheckDotNetFx20Impl)
+ONDEX_CLASSIC_ACTION(InstallDotNetFx20, ondex::prereq::InstallDotNetFx20Impl)
 
 // Product detection and installer UI helpers.
 ONDEX_CLASSIC_ACTION(IsUserAdmin, ondex::prereq::IsUserAdminImpl)

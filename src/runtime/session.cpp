@@ -223,6 +223,8 @@ HRESULT WcaGetProperty(LPCWSTR name, LPWSTR* value) {
 
 HRESULT WcaGetFormattedString(LPCWSTR text, LPWSTR* value) {
     if (!text || !value) return E_INVALIDARG;
+    // An empty template would make the installer list the record's fields ("1: ").
+    if (*text == L'\0') return AssignLayerString(value, L"");
     return FormatThroughRecord(text, value);
 }
 
@@ -334,6 +336,7 @@ HRESULT WcaGetRecordFormattedString(MSIHANDLE record, UINT field, LPWSTR* value)
         return hr;
     }
     std::wstring text = raw.str();
+    if (text.empty()) return AssignLayerString(value, L"");  // as in WcaGetFormattedString
     ReplaceAll(text, L"[~]", L"!$!");
     UniqueMsiHandle formatRecord(::MsiCreateRecord(1));
     if (!formatRecord) {

@@ -27,20 +27,46 @@ e2e_init() {
 
 e2e_uuid() { tr a-f A-F </proc/sys/kernel/random/uuid; }
 
-# e2e_build_package MSI TAG BATHSHELL_DATA [NAME=VALUE ...]
-# Builds MSI with a fresh product code (left in E2E_PRODUCT_CODE) and adds the
-# given Property rows. Values must not contain a single quote.
-e2e_build_package() {
-  local msi=$1 tag=$2 data=$3 row
+# e2e_wixl WXS MSI TAG [WIXL_ARGS ...]: builds MSI from WXS with fresh product
+# and component codes (the product code is left in E2E_PRODUCT_CODE).
+e2e_wixl() {
+  local wxs=$1 msi=$2 tag=$3 code
   shift 3
-  local code
   code=$(e2e_uuid)
   E2E_PRODUCT_CODE="{$code}"
-  wixl -a x64 -o "$msi" -D "ProductCode=$code" -D "ComponentGuid=$(e2e_uuid)" \
-    -D "Tag=$tag" -D "BathShellData=$data" "$E2E_DIR/package.wxs" || return 1
+  wixl -a x64 -o "$msi" -D "ProductCode=$code" -D "ComponentGuid=$(e2e_uuid)" -D "Tag=$tag" "$@" "$wxs"
+}
+
+# e2e_add_properties MSI [NAME=VALUE ...]: Property rows; values must not
+# contain a single quote.
+e2e_add_properties() {
+  local msi=$1 row
+  shift
   for row in "$@"; do
     msibuild "$msi" -q "INSERT INTO \`Property\` (\`Property\`, \`Value\`) VALUES ('${row%%=*}', '${row#*=}')" || return 1
   done
+}
+
+# e2e_build_package MSI TAG BATHSHELL_DATA [NAME=VALUE ...]
+# Builds MSI from package.wxs and adds the given Property rows.
+e2e_build_package() {
+  local msi=$1 tag=$2 data=$3
+  shift 3
+  e2e_wixl "$E2E_DIR/package.wxs" "$msi" "$tag" -D "BathShellData=$data" || return 1
+  e2e_add_properties "$msi" "$@"
+}
+
+# e2e_build_prerequisite_package MSI TAG [NAME=VALUE ...]
+# Builds MSI from prerequisites.wxs with the Prerequisites and
+# PrerequisiteActions tables of the .idt files beside it.
+e2e_build_prerequisite_package() {
+  local msi=$1 tag=$2 table
+  shift 2
+  e2e_wixl "$E2E_DIR/prerequisites.wxs" "$msi" "$tag" || return 1
+  for table in Prerequisites PrerequisiteActions; do
+    msibuild "$msi" -i "$E2E_DIR/$table.idt" || return 1
+  done
+  e2e_add_properties "$msi" "$@"
 }
 
 # e2e_msiexec ARGS...: Wine's msiexec in the build prefix; its standard output
@@ -80,6 +106,10 @@ e2e_action_result() {
   value=$(sed -n "s/^Action ended [0-9:]*: $2\. Return value \([0-9]*\)\..*/\1/p" "$1" | tail -1)
   echo "${value:-none}"
 }
+
+# e2e_property LOG_TXT NAME: NAME's value in the engine's closing property
+# dump ("Property(S): NAME = value"); nothing when it is empty or unset.
+e2e_property() { sed -n "s/^Property(S): $2 = //p" "$1" | tr -d "\r" | tail -1; }
 
 e2e_reg() { "$E2E_WINE" reg "$@" </dev/null >/dev/null 2>&1; }
 e2e_settings_clear() { e2e_reg delete "$E2E_SETTINGS_KEY" /f || true; }
