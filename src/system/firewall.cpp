@@ -171,8 +171,9 @@ public:
 
     bool Adding() const { return adding_; }
     void Log(const std::wstring& text) const { runtime::LogTimestamped(hInstall_, text.c_str()); }
-    // The warning box of the add action.
+    // The warning box: additions only; removal failures are only logged.
     void Warn() const {
+        if (!adding_) return;
         Api().MessageBoxW(nullptr, L"Unable to add exception to Windows Firewall settings.", caption_.c_str(),
                           MB_ICONWARNING | MB_TOPMOST);
     }
@@ -192,7 +193,7 @@ public:
                 Log(L"Windows Firewall service is not started.");
                 return false;
             }
-            if (adding_) Warn();
+            Warn();
             return true;
         }
     }
