@@ -32,19 +32,13 @@ public:
     void Version(const std::wstring& version) { OndexRegistryScope::SetString(kServerKey, L"RuntimeVersion", version); }
 };
 
-std::wstring TestFolder() {
-    wchar_t path[MAX_PATH];
-    std::wstring folder(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
-    return folder.substr(0, folder.find_last_of(L'\\') + 1);
-}
-
 class DotNetFx20 : public testing::Test {
 protected:
     DotNetFx20() {
         package.Property(L"STRINGRES_CHKRQ_PROD_STATUS_OK", L"Installed")
             .Property(L"STRINGRES_CHKRQ_PROD_STATUS_PRODUCTNOTFOUND", L"Not installed");
     }
-    std::wstring Get(const wchar_t* name) { return runtime::MsiProperty(package.Session(), name).Str(); }
+    std::wstring Get(const wchar_t* name) { return package.Get(name); }
     void Set(const wchar_t* name, const std::wstring& value) {
         MsiSetPropertyW(package.Session(), name, value.c_str());
     }

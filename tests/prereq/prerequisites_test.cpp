@@ -25,16 +25,6 @@ namespace {
 constexpr wchar_t kSettings[] = L"SOFTWARE\\Ondex\\setupdebug";
 const std::vector<std::wstring> kSuffixes{L"_NAME", L"_VERSIONNEED", L"_VERSIONFOUND", L"_STATUSTEXT", L"_STATUSCODE"};
 
-// The folder of this test program, with its final backslash.
-std::wstring TestFolder() {
-    wchar_t path[MAX_PATH];
-    const std::wstring program(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
-    return program.substr(0, program.find_last_of(L'\\') + 1);
-}
-
-// The test tool beside this test program, quoted, followed by its steps.
-std::wstring Tool(const std::wstring& steps) { return L"\"" + TestFolder() + L"ondex_testtool.exe\" " + steps; }
-
 // Action name, description and template of an action start.
 std::vector<std::wstring> Described(const LogCapture::Message& start) {
     return {start.fields.begin() + 1, start.fields.end()};
@@ -63,28 +53,6 @@ struct StepRow {
     std::optional<int> interval;
 };
 
-// An INSERT that leaves out empty texts and missing numbers, so they are null.
-class Insert {
-public:
-    explicit Insert(const std::wstring& table) : table_(table) {}
-    Insert& Text(const wchar_t* column, const std::wstring& value) {
-        return value.empty() ? *this : Add(column, L"'" + value + L"'");
-    }
-    Insert& Number(const wchar_t* column, std::optional<int> value) {
-        return value ? Add(column, std::to_wstring(*value)) : *this;
-    }
-    std::wstring Sql() const { return L"INSERT INTO `" + table_ + L"` (" + columns_ + L") VALUES (" + values_ + L")"; }
-
-private:
-    Insert& Add(const wchar_t* column, const std::wstring& literal) {
-        const wchar_t* comma = columns_.empty() ? L"" : L", ";
-        columns_ += comma + (L"`" + std::wstring(column) + L"`");
-        values_ += comma + literal;
-        return *this;
-    }
-    std::wstring table_, columns_, values_;
-};
-
 class PrerequisiteEngine : public testing::Test {
 protected:
     PrerequisiteEngine() {
@@ -98,43 +66,31 @@ protected:
                 L"`ActionFlags` LONG, `Condition` CHAR(255), `Property` CHAR(72), `Value` CHAR(255), "
                 L"`Action` CHAR(0), `ProgressText` CHAR(255), `ExpectedDuration` LONG, "
                 L"`ProgressUpdateInterval` LONG PRIMARY KEY `PrerequisiteId_`, `Order`)")
-            .Sql(
-                L"CREATE TABLE `CustomAction` (`Action` CHAR(72) NOT NULL, `Type` SHORT NOT NULL, "
-                L"`Source` CHAR(72), `Target` CHAR(255) PRIMARY KEY `Action`)");
+            .Table(L"CustomAction");
     }
 
     void Add(const PrerequisiteRow& row) {
-        package.Sql(Insert(L"Prerequisites")
-                        .Number(L"Order", row.order)
-                        .Text(L"PrerequisiteId", row.id)
-                        .Text(L"Name", row.name)
-                        .Text(L"RequiredVersion", row.requiredVersion)
-                        .Text(L"InstalledVersionPropertyName", row.versionProperty)
-                        .Text(L"StatusPropertyName", row.statusProperty)
-                        .Text(L"StatusTextPropertyName", row.statusTextProperty)
-                        .Sql());
+        package.Row(L"Prerequisites", {{L"Order", Number(row.order)}, {L"PrerequisiteId", Quoted(row.id)},
+                                       {L"Name", Quoted(row.name)}, {L"RequiredVersion", Quoted(row.requiredVersion)},
+                                       {L"InstalledVersionPropertyName", Quoted(row.versionProperty)},
+                                       {L"StatusPropertyName", Quoted(row.statusProperty)},
+                                       {L"StatusTextPropertyName", Quoted(row.statusTextProperty)}});
     }
     void Add(const StepRow& row) {
-        package.Sql(Insert(L"PrerequisiteActions")
-                        .Text(L"PrerequisiteId_", row.id)
-                        .Number(L"Order", row.order)
-                        .Number(L"ActionFlags", row.flags)
-                        .Text(L"Condition", row.condition)
-                        .Text(L"Property", row.property)
-                        .Text(L"Value", row.value)
-                        .Text(L"Action", row.action)
-                        .Text(L"ProgressText", row.progressText)
-                        .Number(L"ExpectedDuration", row.duration)
-                        .Number(L"ProgressUpdateInterval", row.interval)
-                        .Sql());
+        package.Row(L"PrerequisiteActions",
+                    {{L"PrerequisiteId_", Quoted(row.id)}, {L"Order", Number(row.order)},
+                     {L"ActionFlags", Number(row.flags)}, {L"Condition", Quoted(row.condition)},
+                     {L"Property", Quoted(row.property)}, {L"Value", Quoted(row.value)},
+                     {L"Action", Quoted(row.action)}, {L"ProgressText", Quoted(row.progressText)},
+                     {L"ExpectedDuration", Number(row.duration)}, {L"ProgressUpdateInterval", Number(row.interval)}});
     }
     // An installer action of the session that sets `property` (custom action type 51).
     void SettingAction(const std::wstring& action, const std::wstring& property, const std::wstring& value) {
-        package.Sql(L"INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES ('" + action +
-                    L"', 51, '" + property + L"', '" + value + L"')");
+        package.Row(L"CustomAction", {{L"Action", Quoted(action)}, {L"Type", L"51"}, {L"Source", Quoted(property)},
+                                      {L"Target", Quoted(value)}});
     }
 
-    std::wstring Get(const std::wstring& name) { return runtime::MsiProperty(package.Session(), name.c_str()).Str(); }
+    std::wstring Get(const std::wstring& name) { return package.Get(name); }
     void Set(const std::wstring& name, const std::wstring& value) {
         MsiSetPropertyW(package.Session(), name.c_str(), value.c_str());
     }
@@ -193,13 +149,13 @@ TEST_F(PrerequisiteEngine, FailedPrerequisitesFillTheSlotsWithTheValuesFoundBefo
                 .order = 1,
                 .flags = 0x21,
                 .property = L"TOOLS_STATUS",
-                .action = Tool(L"exit:3"),
+                .action = TestTool(L"exit:3"),
                 .progressText = L"Checking [ProductName]",
                 .duration = 5,
                 .interval = 1});
     // Status "1" counts as present.
     Add(PrerequisiteRow{4, L"ONE", L"Counted as present", L"", L"", L"ONE_STATUS", L""});
-    Add(StepRow{.id = L"ONE", .order = 1, .flags = 0x21, .property = L"ONE_STATUS", .action = Tool(L"exit:1")});
+    Add(StepRow{.id = L"ONE", .order = 1, .flags = 0x21, .property = L"ONE_STATUS", .action = TestTool(L"exit:1")});
     // Never failed, whatever the status: no step, or only false conditions.
     Add(PrerequisiteRow{5, L"NOSTEPS", L"No steps", L"", L"", L"VC_STATUS", L""});
     Add(PrerequisiteRow{6, L"FALSE", L"False only", L"", L"", L"NEVER_SET", L""});
@@ -248,8 +204,8 @@ TEST_F(PrerequisiteEngine, MissingTablesAreReportedOnceAndAssumeEverythingPresen
     EXPECT_EQ(0u, CheckPrerequisites(bare.Session()));
     EXPECT_EQ(0u, InstallPrerequisites(bare.Session()));
 
-    EXPECT_EQ(L"OK", runtime::MsiProperty(bare.Session(), L"CheckPrerequisitesResult").Str());
-    EXPECT_EQ(L"", runtime::MsiProperty(bare.Session(), L"CHKRQ_PROD1_NAME").Str());
+    EXPECT_EQ(L"OK", bare.Get(L"CheckPrerequisitesResult"));
+    EXPECT_EQ(L"", bare.Get(L"CHKRQ_PROD1_NAME"));
     ASSERT_THAT(Captions(), ElementsAre(L"CheckPrerequisites: readPrerequisites Failed",
                                         L"InstallPrerequisites: readPrerequisites Failed"));
     const std::wstring code = L"0x8007064F";  // ERROR_BAD_QUERY_SYNTAX
@@ -274,8 +230,8 @@ TEST_F(PrerequisiteEngine, MissingStepTableIsReportedPerPrerequisiteWhichThenCou
     EXPECT_EQ(0u, CheckPrerequisites(noSteps.Session()));
     EXPECT_EQ(0u, InstallPrerequisites(noSteps.Session()));
 
-    EXPECT_EQ(L"OK", runtime::MsiProperty(noSteps.Session(), L"CheckPrerequisitesResult").Str());
-    EXPECT_EQ(L"Odd", runtime::MsiProperty(noSteps.Session(), L"CHKRQ_PRODODD_NAME").Str());
+    EXPECT_EQ(L"OK", noSteps.Get(L"CheckPrerequisitesResult"));
+    EXPECT_EQ(L"Odd", noSteps.Get(L"CHKRQ_PRODODD_NAME"));
     ASSERT_THAT(Captions(), ElementsAre(L"readCheckActions: readPrerequisiteActions Failed",
                                         L"readInstallActions: readPrerequisiteActions Failed"));
     EXPECT_EQ(L"Error 0x8007064F while reading `PrerequisiteActions` table.", boxes.boxes()[0].text);
@@ -408,7 +364,7 @@ TEST_F(PrerequisiteEngine, InstallPassRunsInstallStepsThatTheCheckPassTookButSki
                 .condition = L"INSTALLING",
                 .property = L"SETUP_CODE",
                 .value = L"started",
-                .action = Tool(L"exit:0"),
+                .action = TestTool(L"exit:0"),
                 .progressText = L"Installing tools",
                 .duration = 3});
     Add(StepRow{.id = L"TOOLS", .order = 3, .flags = 0x02, .action = L"SetInstalled"});
@@ -434,9 +390,8 @@ TEST_F(PrerequisiteEngine, DotNetCheckRunsAsTheInstallerActionOfACheckStepInTheS
     package.Binary(L"OndexSetupCA", TestFolder() + L"..\\bin\\OndexSetupCA.dll")
         .Property(L"STRINGRES_CHKRQ_PROD_STATUS_OK", L"Installed")
         .Property(L"STRINGRES_CHKRQ_PROD_STATUS_PRODUCTNOTFOUND", L"Not installed")
-        .Sql(
-            L"INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) "
-            L"VALUES ('CheckDotNetFx20', 1, 'OndexSetupCA', 'CheckDotNetFx20')");
+        .Row(L"CustomAction", {{L"Action", L"'CheckDotNetFx20'"}, {L"Type", L"1"}, {L"Source", L"'OndexSetupCA'"},
+                               {L"Target", L"'CheckDotNetFx20'"}});
     Add(PrerequisiteRow{1, L"DOTNETFX20", L".NET Framework 2.0", L"2.0", L"CHKRQ_PRODDOTNETFX20_VERSIONFOUND",
                         L"CHKRQ_PRODDOTNETFX20_STATUSCODE", L"CHKRQ_PRODDOTNETFX20_STATUSTEXT"});
     Add(StepRow{.id = L"DOTNETFX20", .order = 1, .flags = 0x01, .action = L"CheckDotNetFx20"});

@@ -87,7 +87,7 @@ protected:
         if (!value.empty()) package.Property(input, value);
         package.Property(result, L"stale");
         EXPECT_EQ(0u, action(package.Session()));
-        return runtime::MsiProperty(package.Session(), result).Str();
+        return package.Get(result);
     }
 
     static inline std::unique_ptr<InstalledProduct> older_, newer_, advertised_;

@@ -30,15 +30,6 @@ const std::vector<int> kActionInfo{1, 1, 0};
 const std::vector<int> kIncrement{2, 1, 0};
 std::vector<int> Reset(int total) { return {0, total, 0, 0}; }
 
-// The test tool beside this test program, quoted, followed by its steps.
-std::wstring Tool(const std::wstring& steps) {
-    wchar_t path[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path, length);
-    folder.resize(folder.find_last_of(L'\\') + 1);
-    return L"\"" + folder + L"ondex_testtool.exe\" " + steps;
-}
-
 const std::wstring kMissingProgram = L"C:\\no\\such\\folder\\missing.exe /quiet";
 
 // The process wait times out `timeouts` times, then really waits for the end.
@@ -100,7 +91,7 @@ TEST(ShellWithProgress, QuickCommandGetsItsBarAndActionStartAndReturnsTheExitCod
     LogCapture log;
     runtime::WcaInitialize(session, "ShellTest");
 
-    EXPECT_EQ(7, prereq::ShellWithProgress(Tool(L"sleep:100 exit:7").c_str(), session, L"Restarting IIS", 15, 1));
+    EXPECT_EQ(7, prereq::ShellWithProgress(TestTool(L"sleep:100 exit:7").c_str(), session, L"Restarting IIS", 15, 1));
 
     EXPECT_FALSE(runtime::WcaIsAttached());
     EXPECT_EQ(Reset(15), log.Progress().at(0));
@@ -114,7 +105,7 @@ TEST(ShellWithProgress, TenTicksOnATotalOfFiveRestartTheBarOnceAfterTheSixth) {
     LogCapture log;
     ScriptedWait wait(10);
 
-    EXPECT_EQ(0, prereq::ShellWithProgress(Tool(L"exit:0").c_str(), session, L"Installing", 5, 2));
+    EXPECT_EQ(0, prereq::ShellWithProgress(TestTool(L"exit:0").c_str(), session, L"Installing", 5, 2));
 
     Ticks expected{Reset(5), kActionInfo};
     for (int tick = 1; tick <= 10; ++tick) {
@@ -132,7 +123,7 @@ TEST(ShellWithProgress, CancelledTicksAreNotCountedAndAZeroTotalSendsNone) {
     log.AnswerWith(INSTALLMESSAGE_PROGRESS, IDCANCEL);
     {
         ScriptedWait wait(8);
-        EXPECT_EQ(3, prereq::ShellWithProgress(Tool(L"exit:3").c_str(), session, L"Cancelled", 5, 1));
+        EXPECT_EQ(3, prereq::ShellWithProgress(TestTool(L"exit:3").c_str(), session, L"Cancelled", 5, 1));
     }
     Ticks expected{Reset(5), kActionInfo};
     expected.insert(expected.end(), 8, kIncrement);
@@ -140,7 +131,7 @@ TEST(ShellWithProgress, CancelledTicksAreNotCountedAndAZeroTotalSendsNone) {
 
     log.Clear();
     ScriptedWait wait(4);
-    EXPECT_EQ(0, prereq::ShellWithProgress(Tool(L"exit:0").c_str(), session, L"Unsized", 0, 1));
+    EXPECT_EQ(0, prereq::ShellWithProgress(TestTool(L"exit:0").c_str(), session, L"Unsized", 0, 1));
     EXPECT_EQ((Ticks{Reset(0), kActionInfo}), log.Progress());
 }
 
@@ -166,7 +157,7 @@ TEST(ShellWithProgress, UnstartableCommandGivesMinusOneAndAnErrorEventWithoutTic
 
 TEST(ShellProgress, EmptyDurationSizesTheBarForSixtyTicksAndAFailingCommandStillSucceeds) {
     TestPackage package;
-    package.Property(L"ShellCommand", Tool(L"exit:5")).Property(L"ShellStatus", L"Installing SQL Express");
+    package.Property(L"ShellCommand", TestTool(L"exit:5")).Property(L"ShellStatus", L"Installing SQL Express");
     const MSIHANDLE session = package.Session();
     LogCapture log;
 
@@ -177,7 +168,7 @@ TEST(ShellProgress, EmptyDurationSizesTheBarForSixtyTicksAndAFailingCommandStill
 }
 
 TEST(ShellProgress, HiddenCommandLinesAreMaskedInTheTraceEvents) {
-    const std::wstring secretCommand = Tool(L"out:S3cretPassw0rd exit:5");
+    const std::wstring secretCommand = TestTool(L"out:S3cretPassw0rd exit:5");
     TestPackage package;
     package.Property(L"ShellCommandHidden", secretCommand)
         .Property(L"ShellCommand", secretCommand)
@@ -232,12 +223,12 @@ TEST_F(BathShellTest, DataWithoutCommandsRunsNothing) {
 
 TEST_F(BathShellTest, CancelAtItsActionStartIsAUserExitBeforeAnyTool) {
     log_.AnswerWith(INSTALLMESSAGE_ACTIONSTART, IDCANCEL);
-    EXPECT_EQ(1602u, Run(L"Updating|||" + Tool(L"exit:2")));
+    EXPECT_EQ(1602u, Run(L"Updating|||" + TestTool(L"exit:2")));
     EXPECT_TRUE(boxes_.boxes().empty());
 }
 
 TEST_F(BathShellTest, ToolsRunInOrderUntilTheFirstFailureWhoseOutputIsShown) {
-    EXPECT_EQ(1603u, Run(L"Updating|||" + Tool(L"out:fine") + L"|||" + Tool(L"\"out:Invalid configuration\" exit:2") +
+    EXPECT_EQ(1603u, Run(L"Updating|||" + TestTool(L"out:fine") + L"|||" + TestTool(L"\"out:Invalid configuration\" exit:2") +
                          L"|||" + kMissingProgram));
 
     ASSERT_EQ(1u, boxes_.boxes().size());  // the missing program was never tried
@@ -259,16 +250,16 @@ TEST_F(BathShellTest, UnstartableToolIsExplainedInTheBox) {
 
 TEST(RunToolCaptured, ExitZeroLeavesTheErrorTextAloneAndStandardErrorIsCaptured) {
     std::wstring errorText = L"earlier";
-    EXPECT_EQ(1, prereq::RunToolCaptured(Tool(L"out:ignored").c_str(), errorText));
+    EXPECT_EQ(1, prereq::RunToolCaptured(TestTool(L"out:ignored").c_str(), errorText));
     EXPECT_EQ(L"earlier", errorText);
 
-    EXPECT_EQ(0, prereq::RunToolCaptured(Tool(L"\"err:access denied\" exit:1").c_str(), errorText));
+    EXPECT_EQ(0, prereq::RunToolCaptured(TestTool(L"\"err:access denied\" exit:1").c_str(), errorText));
     EXPECT_EQ(L"access denied\r\n", errorText);
 }
 
 TEST(RunToolCaptured, FailingToolWritingFiftyMegabytesEndsAndReportsTheLastChunk) {
     constexpr unsigned long long kFiller = 50ull * 1024 * 1024;
-    const std::wstring talkativeTool = Tool(L"outbytes:" + std::to_wstring(kFiller) + L" \"out:last words\" exit:4");
+    const std::wstring talkativeTool = TestTool(L"outbytes:" + std::to_wstring(kFiller) + L" \"out:last words\" exit:4");
     TempFolder folder;
     std::wstring errorText;
     {

@@ -41,11 +41,7 @@ struct UiActions : testing::Test {
     ScopedApiOverride seam;
 
     void SetUp() override { g = Script{}; }
-    std::wstring Property(const wchar_t* name) { return ondex::runtime::MsiProperty(package.Session(), name).Str(); }
-    std::wstring Box(size_t i) const {
-        const auto& box = boxes.boxes().at(i);
-        return box.caption + L"|" + box.text + L"|" + std::to_wstring(box.style);
-    }
+    std::wstring Box(size_t i) const { return boxes.Shown(true).at(i); }
 };
 
 // A member of the built-in Administrators group only when scripted so.
@@ -135,12 +131,12 @@ TEST_F(UiActions, YesLogsOffByForceOnlyWithTheShutdownPrivilege) {
 TEST_F(UiActions, QuestionAnswersOkOrCancelAndIsNotAskedWithoutText) {
     package.Property(L"AskOKCancelResult", L"stale");
     EXPECT_EQ(0u, AskOKCancel(package.Session()));
-    EXPECT_EQ(L"", Property(L"AskOKCancelResult"));
+    EXPECT_EQ(L"", package.Get(L"AskOKCancelResult"));
     MsiSetPropertyW(package.Session(), L"AskOKCancelText", L"Stop the service?");
     boxes.Answer(IDOK).Answer(IDCANCEL);  // the close button answers IDCANCEL too
     for (const wchar_t* expected : {L"OK", L"CANCEL"}) {
         EXPECT_EQ(0u, AskOKCancel(package.Session()));
-        EXPECT_EQ(expected, Property(L"AskOKCancelResult"));
+        EXPECT_EQ(expected, package.Get(L"AskOKCancelResult"));
     }
     EXPECT_EQ(2u, boxes.boxes().size());
     EXPECT_EQ(L"Ondex Test Package|Stop the service?|1", Box(1));
@@ -152,7 +148,7 @@ TEST_F(UiActions, SummaryIsComposedFromTheSessionProperties) {
     EXPECT_EQ(0u, GetInstallationSummary(package.Session()));
     EXPECT_EQ(L"Destination location:\n    C:\\Ondex\\\n\nOndex Report Viewer location:\n    C:\\Viewer\\\n\n"
               L"Additional icons:\n    Create a Quick Launch icon\n",
-              Property(L"SUMMARY"));
+              package.Get(L"SUMMARY"));
 }
 
 TEST_F(UiActions, CoresComeFromTheProcessorQueryOrElseFromTheEnvironment) {
@@ -161,7 +157,7 @@ TEST_F(UiActions, CoresComeFromTheProcessorQueryOrElseFromTheEnvironment) {
     const auto cores = [&](const wchar_t* environment = L"") {
         if (*environment) SetEnvironmentVariableW(L"NUMBER_OF_PROCESSORS", environment);
         EXPECT_EQ(0u, GetCoreNumber(package.Session()));
-        return Property(L"GetCoreNumberResult");
+        return package.Get(L"GetCoreNumberResult");
     };
     EXPECT_EQ(std::to_wstring(system.dwNumberOfProcessors), cores());  // Wine's own answer
 

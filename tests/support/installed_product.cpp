@@ -39,20 +39,15 @@ void InstallQuietly(const std::wstring& package, const wchar_t* command) {
 void BuildPackage(TestPackage& package, const std::wstring& code, const std::wstring& upgradeCode, bool registered) {
     package.Sql(L"UPDATE `Property` SET `Value` = '" + code + L"' WHERE `Property` = 'ProductCode'");
     package.Property(L"UpgradeCode", upgradeCode).Property(L"ALLUSERS", L"1");
-    package.Sql(L"CREATE TABLE `Feature` (`Feature` CHAR(38) NOT NULL, `Feature_Parent` CHAR(38), `Title` CHAR(64), "
-                L"`Description` CHAR(255), `Display` SHORT, `Level` SHORT NOT NULL, `Directory_` CHAR(72), "
-                L"`Attributes` SHORT NOT NULL PRIMARY KEY `Feature`)");
-    package.Sql(L"INSERT INTO `Feature` (`Feature`, `Level`, `Attributes`) VALUES ('Main', 1, 0)");
-    package.Sql(L"CREATE TABLE `InstallExecuteSequence` (`Action` CHAR(72) NOT NULL, `Condition` CHAR(255), "
-                L"`Sequence` SHORT PRIMARY KEY `Action`)");
+    package.Table(L"Feature").Row(L"Feature", {{L"Feature", L"'Main'"}, {L"Level", L"1"}, {L"Attributes", L"0"}});
+    package.Table(L"InstallExecuteSequence");
     int sequence = 0;
     for (const std::wstring action : {L"CostInitialize", L"FileCost", L"CostFinalize", L"InstallValidate",
                                       L"InstallInitialize", L"RegisterProduct", L"PublishFeatures", L"PublishProduct",
                                       L"InstallFinalize"}) {
         sequence += 100;
         if (action == L"RegisterProduct" && !registered) continue;
-        package.Sql(L"INSERT INTO `InstallExecuteSequence` (`Action`, `Sequence`) VALUES ('" + action + L"', " +
-                    std::to_wstring(sequence) + L")");
+        package.Row(L"InstallExecuteSequence", {{L"Action", Quoted(action)}, {L"Sequence", Number(sequence)}});
     }
 }
 

@@ -4,6 +4,7 @@
 #include <shlwapi.h>
 
 #include <atomic>
+#include <functional>
 #include <regex>
 #include <stdexcept>
 
@@ -26,24 +27,15 @@ void Check(UINT status, const char* what) {
     if (status != ERROR_SUCCESS) throw std::runtime_error(std::string(what) + " failed: " + std::to_string(status));
 }
 
-std::wstring RecordFieldText(MSIHANDLE record, UINT field) {
+// Text from a call that reports the size it needs when given too little room.
+template <typename Read>
+std::wstring ReadText(Read read) {
     DWORD size = 0;
     wchar_t empty[1] = L"";
-    if (MsiRecordGetStringW(record, field, empty, &size) != ERROR_MORE_DATA && size == 0) return L"";
+    read(empty, &size);
     std::wstring text(size + 1, L'\0');
     DWORD capacity = size + 1;
-    MsiRecordGetStringW(record, field, text.data(), &capacity);
-    text.resize(capacity);
-    return text;
-}
-
-std::wstring FormattedRecord(MSIHANDLE record) {
-    DWORD size = 0;
-    wchar_t empty[1] = L"";
-    MsiFormatRecordW(0, record, empty, &size);
-    std::wstring text(size + 1, L'\0');
-    DWORD capacity = size + 1;
-    MsiFormatRecordW(0, record, text.data(), &capacity);
+    read(text.data(), &capacity);
     text.resize(capacity);
     return text;
 }
@@ -84,34 +76,67 @@ TestPackage& TestPackage::Sql(const std::wstring& query) {
     return *this;
 }
 
-TestPackage& TestPackage::Property(const std::wstring& name, const std::wstring& value) {
+// Inserts (name, second field) into a two-column table.
+TestPackage& TestPackage::Insert(const wchar_t* query, const std::wstring& name, const std::function<UINT(MSIHANDLE)>& second) {
     platform::UniqueMsiHandle view;
-    Check(MsiDatabaseOpenViewW(database_.get(), L"INSERT INTO `Property` (`Property`, `Value`) VALUES (?, ?)",
-                               view.put()),
-          "open property insert");
+    Check(MsiDatabaseOpenViewW(database_.get(), query, view.put()), "open insert");
     platform::UniqueMsiHandle record(MsiCreateRecord(2));
     MsiRecordSetStringW(record.get(), 1, name.c_str());
-    MsiRecordSetStringW(record.get(), 2, value.c_str());
-    Check(MsiViewExecute(view.get(), record.get()), "insert property");
+    Check(second(record.get()), "set field");
+    Check(MsiViewExecute(view.get(), record.get()), "insert");
     return *this;
 }
 
-void TestPackage::EnsureBinaryTable() {
-    if (hasBinaryTable_) return;
-    Sql(L"CREATE TABLE `Binary` (`Name` CHAR(72) NOT NULL, `Data` OBJECT NOT NULL PRIMARY KEY `Name`)");
-    hasBinaryTable_ = true;
+TestPackage& TestPackage::Property(const std::wstring& name, const std::wstring& value) {
+    return Insert(L"INSERT INTO `Property` (`Property`, `Value`) VALUES (?, ?)", name,
+                  [&](MSIHANDLE r) { return MsiRecordSetStringW(r, 2, value.c_str()); });
 }
 
 TestPackage& TestPackage::Binary(const std::wstring& name, const std::wstring& path) {
-    EnsureBinaryTable();
-    platform::UniqueMsiHandle view;
-    Check(MsiDatabaseOpenViewW(database_.get(), L"INSERT INTO `Binary` (`Name`, `Data`) VALUES (?, ?)", view.put()),
-          "open binary insert");
-    platform::UniqueMsiHandle record(MsiCreateRecord(2));
-    MsiRecordSetStringW(record.get(), 1, name.c_str());
-    Check(MsiRecordSetStreamW(record.get(), 2, path.c_str()), "MsiRecordSetStreamW");
-    Check(MsiViewExecute(view.get(), record.get()), "insert binary");
-    return *this;
+    if (!hasBinaryTable_) Sql(L"CREATE TABLE `Binary` (`Name` CHAR(72) NOT NULL, `Data` OBJECT NOT NULL PRIMARY KEY `Name`)");
+    hasBinaryTable_ = true;
+    return Insert(L"INSERT INTO `Binary` (`Name`, `Data`) VALUES (?, ?)", name,
+                  [&](MSIHANDLE r) { return MsiRecordSetStreamW(r, 2, path.c_str()); });
+}
+
+TestPackage& TestPackage::Table(const std::wstring& name) {
+    static const std::pair<const wchar_t*, const wchar_t*> kTables[] = {
+        {L"Directory", L"`Directory` CHAR(72) NOT NULL, `Directory_Parent` CHAR(72), `DefaultDir` CHAR(255) NOT NULL "
+                       L"PRIMARY KEY `Directory`"},
+        {L"Component", L"`Component` CHAR(72) NOT NULL, `ComponentId` CHAR(38), `Directory_` CHAR(72) NOT NULL, "
+                       L"`Attributes` SHORT NOT NULL, `Condition` CHAR(255), `KeyPath` CHAR(72) PRIMARY KEY `Component`"},
+        {L"Feature", L"`Feature` CHAR(38) NOT NULL, `Feature_Parent` CHAR(38), `Title` CHAR(64), `Description` "
+                     L"CHAR(255), `Display` SHORT, `Level` SHORT NOT NULL, `Directory_` CHAR(72), `Attributes` SHORT "
+                     L"NOT NULL PRIMARY KEY `Feature`"},
+        {L"FeatureComponents", L"`Feature_` CHAR(38) NOT NULL, `Component_` CHAR(72) NOT NULL PRIMARY KEY `Feature_`, "
+                               L"`Component_`"},
+        {L"CustomAction", L"`Action` CHAR(72) NOT NULL, `Type` SHORT NOT NULL, `Source` CHAR(72), `Target` CHAR(255) "
+                          L"PRIMARY KEY `Action`"},
+        {L"InstallExecuteSequence", L"`Action` CHAR(72) NOT NULL, `Condition` CHAR(255), `Sequence` SHORT PRIMARY KEY "
+                                    L"`Action`"},
+    };
+    for (const auto& [table, columns] : kTables)
+        if (name == table) return Sql(L"CREATE TABLE `" + name + L"` (" + columns + L")");
+    throw std::invalid_argument("no such standard table");
+}
+
+TestPackage& TestPackage::Row(const std::wstring& table,
+                              const std::vector<std::pair<std::wstring, std::wstring>>& literals) {
+    std::wstring columns, values;
+    for (const auto& [column, literal] : literals) {
+        if (literal.empty()) continue;
+        const wchar_t* comma = columns.empty() ? L"" : L", ";
+        columns += comma + (L"`" + column + L"`");
+        values += comma + literal;
+    }
+    return Sql(L"INSERT INTO `" + table + L"` (" + columns + L") VALUES (" + values + L")");
+}
+
+std::wstring Quoted(const std::wstring& text) { return text.empty() ? text : L"'" + text + L"'"; }
+std::wstring Number(std::optional<int> value) { return value ? std::to_wstring(*value) : std::wstring(); }
+
+std::wstring TestPackage::Get(const std::wstring& name) {
+    return ReadText([&](wchar_t* text, DWORD* size) { MsiGetPropertyW(Session(), name.c_str(), text, size); });
 }
 
 const std::wstring& TestPackage::Commit() {
@@ -151,8 +176,9 @@ int WINAPI LogCapture::Handler(LPVOID context, UINT type, MSIHANDLE record) {
     if (record) {
         const UINT count = MsiRecordGetFieldCount(record);
         for (UINT i = kind == INSTALLMESSAGE_ACTIONSTART ? 0 : 1; i <= count; ++i)
-            message.fields.push_back(RecordFieldText(record, i));
-        message.text = FormattedRecord(record);
+            message.fields.push_back(
+                ReadText([&](wchar_t* text, DWORD* size) { MsiRecordGetStringW(record, i, text, size); }));
+        message.text = ReadText([&](wchar_t* text, DWORD* size) { MsiFormatRecordW(0, record, text, size); });
     }
     self.messages_.push_back(std::move(message));
     for (const auto& [answerType, answer] : self.answers_)
@@ -235,6 +261,21 @@ TempFolder::~TempFolder() {
     op.pFrom = from.c_str();
     op.fFlags = FOF_NO_UI;
     SHFileOperationW(&op);
+}
+
+std::wstring TestFolder() {
+    wchar_t path[MAX_PATH];
+    const std::wstring program(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
+    return program.substr(0, program.find_last_of(L'\\') + 1);
+}
+
+std::wstring TestTool(const std::wstring& steps) { return L"\"" + TestFolder() + L"ondex_testtool.exe\" " + steps; }
+
+std::vector<std::wstring> LogCapture::InfoLinesWith(const std::wstring& part) const {
+    std::vector<std::wstring> found;
+    for (const auto& line : InfoLines())
+        if (line.find(part) != std::wstring::npos) found.push_back(line);
+    return found;
 }
 
 std::wstring SystemErrorText(DWORD code) {

@@ -5,6 +5,8 @@
 #include <msi.h>
 #include <msiquery.h>
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,8 +25,15 @@ public:
     // Runs one SQL statement (CREATE TABLE, INSERT ...) on the database.
     TestPackage& Sql(const std::wstring& query);
     TestPackage& Property(const std::wstring& name, const std::wstring& value);
+    // Creates a standard table: Directory, Component, Feature, FeatureComponents,
+    // CustomAction or InstallExecuteSequence.
+    TestPackage& Table(const std::wstring& name);
+    // An INSERT of (column, SQL literal) pairs; an empty literal leaves its column null.
+    TestPackage& Row(const std::wstring& table, const std::vector<std::pair<std::wstring, std::wstring>>& literals);
     // A Binary row whose stream is the file at `path`.
     TestPackage& Binary(const std::wstring& name, const std::wstring& path);
+    // A property's value in the session (opening it).
+    std::wstring Get(const std::wstring& name);
 
     // Commits and opens the session (once); the handle lives as long as the package.
     MSIHANDLE Session();
@@ -33,7 +42,7 @@ public:
     const std::wstring& Path() const { return path_; }
 
 private:
-    void EnsureBinaryTable();
+    TestPackage& Insert(const wchar_t* query, const std::wstring& name, const std::function<UINT(MSIHANDLE)>& second);
 
     std::wstring path_;
     platform::UniqueMsiHandle database_;
@@ -60,6 +69,7 @@ public:
     // Formatted INFO lines, in order.
     std::vector<std::wstring> InfoLines() const;
     bool HasInfoLine(const std::wstring& line) const;
+    std::vector<std::wstring> InfoLinesWith(const std::wstring& part) const;
     // Texts of the "Tolka HH:MM:SS: text" lines, in order, without the stamp.
     std::vector<std::wstring> TimestampedLines() const;
     // Progress records as their integer fields 1..4.
@@ -101,8 +111,17 @@ private:
     std::wstring path_;
 };
 
+// SQL literals for Row: a quoted text, or a number; empty (null) for an empty text or no number.
+std::wstring Quoted(const std::wstring& text);
+std::wstring Number(std::optional<int> value);
+
 // The system's own text for an error code, as FormatErrMessage shows it.
 std::wstring SystemErrorText(DWORD code);
+
+// The folder of the test program (with its final backslash), and the test
+// tool beside it, quoted, followed by its steps.
+std::wstring TestFolder();
+std::wstring TestTool(const std::wstring& steps);
 
 std::string ReadFileBytes(const std::wstring& path);
 void WriteFileBytes(const std::wstring& path, const std::string& bytes);

@@ -44,6 +44,13 @@ public:
     }
     const std::vector<ShownBox>& boxes() const { return boxes_; }
     int debugBreaks() const { return debugBreaks_; }
+    // Each box as "caption|text", or "caption|text|style".
+    std::vector<std::wstring> Shown(bool withStyle = false) const {
+        std::vector<std::wstring> shown;
+        for (const auto& box : boxes_)
+            shown.push_back(box.caption + L"|" + box.text + (withStyle ? L"|" + std::to_wstring(box.style) : L""));
+        return shown;
+    }
 
 private:
     static int WINAPI Show(HWND, LPCWSTR text, LPCWSTR caption, UINT style);

@@ -57,55 +57,49 @@ template <typename State>
 State& StateOf(const void* self) {
     return reinterpret_cast<Object<State>*>(const_cast<void*>(self))->state;
 }
-World& WorldOf(const void* self) { return *static_cast<const Header*>(self)->world; }
+Header& HeaderOf(const void* self) { return *static_cast<Header*>(const_cast<void*>(self)); }
+World& WorldOf(const void* self) { return *HeaderOf(self).world; }
 
 std::wstring Text(BSTR value) { return value ? std::wstring(value, SysStringLen(value)) : std::wstring(); }
 
-template <typename I>
-struct Common {
-    static HRESULT STDMETHODCALLTYPE QueryInterface(I* self, REFIID iid, void** out) {
-        auto* header = reinterpret_cast<Header*>(self);
-        if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IDispatch) && !IsEqualIID(iid, *header->iid)) {
-            *out = nullptr;
-            return E_NOINTERFACE;
-        }
-        *out = self;
-        ++header->references;
-        return S_OK;
-    }
-    static ULONG STDMETHODCALLTYPE AddRef(I* self) { return ++reinterpret_cast<Header*>(self)->references; }
-    static ULONG STDMETHODCALLTYPE Release(I* self) { return --reinterpret_cast<Header*>(self)->references; }
-};
-
-using Slot = HRESULT(STDMETHODCALLTYPE*)();
 HRESULT STDMETHODCALLTYPE Unexpected() {
     ++g_unexpected;
     return E_NOTIMPL;
 }
 
-template <typename I, typename Vtbl>
+// A table whose slots all count as unexpected, but for IUnknown's three.
+template <typename Vtbl>
 Vtbl StubTable() {
+    using Slot = HRESULT(STDMETHODCALLTYPE*)();
     Vtbl table;
     auto* slots = reinterpret_cast<Slot*>(&table);
     for (size_t i = 0; i < sizeof table / sizeof(Slot); ++i) slots[i] = Unexpected;
-    table.QueryInterface = Common<I>::QueryInterface;
-    table.AddRef = Common<I>::AddRef;
-    table.Release = Common<I>::Release;
+    table.QueryInterface = [](auto* self, REFIID iid, void** out) -> HRESULT {
+        Header& header = HeaderOf(self);
+        *out = nullptr;
+        if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IDispatch) && !IsEqualIID(iid, *header.iid))
+            return E_NOINTERFACE;
+        *out = self;
+        ++header.references;
+        return S_OK;
+    };
+    table.AddRef = [](auto* self) -> ULONG { return ++HeaderOf(self).references; };
+    table.Release = [](auto* self) -> ULONG { return --HeaderOf(self).references; };
     return table;
 }
 
 // A new object with no references yet; hand it out through Give.
-template <typename I, typename State>
-I* Make(World& world, const void* vtable, const IID& iid, State state) {
+template <typename State>
+IUnknown* Make(World& world, const void* vtable, const IID& iid, State state) {
     auto object = std::make_shared<Object<State>>(Object<State>{{vtable, &world, 0, &iid}, std::move(state)});
     world.objects.push_back(object);
     world.references.push_back(&object->header.references);
-    return reinterpret_cast<I*>(object.get());
+    return reinterpret_cast<IUnknown*>(object.get());
 }
 template <typename I>
-HRESULT Give(I* object, I** out) {
-    ++reinterpret_cast<Header*>(object)->references;
-    *out = object;
+HRESULT Give(IUnknown* object, I** out) {
+    ++HeaderOf(object).references;
+    *out = reinterpret_cast<I*>(object);
     return S_OK;
 }
 
@@ -125,7 +119,7 @@ HRESULT GetChild(void* self, const char* call, const void* vtable, const IID& ii
     World& world = WorldOf(self);
     *out = nullptr;
     if (HRESULT hr = world.Hit(call); FAILED(hr)) return hr;
-    return Give(Make<Child>(world, vtable, iid, Nothing{}), out);
+    return Give(Make(world, vtable, iid, Nothing{}), out);
 }
 
 template <typename State>
@@ -135,272 +129,154 @@ HRESULT Enabled(void* self, const char* call, VARIANT_BOOL* enabled) {
     return hr;
 }
 
-// ---- Applications ----
+#define HIT(call) \
+    if (HRESULT hr = world.Hit(call); FAILED(hr)) return hr
+#define PUT(I, Method, field, value) \
+    t.Method = [](I* self, auto v) { return Put(self, #I "::" #Method, &field, value); }
+#define CHILD(I, Method, Table, Child) \
+    t.Method = [](I* self, Child** out) { return GetChild(self, #I "::" #Method, Table(), IID_##Child, out); }
+#define TABLE(Name, I, ...)                        \
+    const I##Vtbl* Name() {                        \
+        static const auto table = [] {             \
+            auto t = StubTable<I##Vtbl>();         \
+            __VA_ARGS__;                           \
+            return t;                              \
+        }();                                       \
+        return &table;                             \
+    }
 
-const INetFwAuthorizedApplicationVtbl* ApplicationTable() {
-    using I = INetFwAuthorizedApplication;
-    static const auto table = [] {
-        auto t = StubTable<I, INetFwAuthorizedApplicationVtbl>();
-        t.put_ProcessImageFileName = [](I* self, BSTR path) {
-            return Put(self, "INetFwAuthorizedApplication::put_ProcessImageFileName", &FirewallApplication::path,
-                       Text(path));
-        };
-        t.put_Name = [](I* self, BSTR name) {
-            return Put(self, "INetFwAuthorizedApplication::put_Name", &FirewallApplication::name, Text(name));
-        };
-        t.get_Enabled = [](I* self, VARIANT_BOOL* enabled) {
-            return Enabled<FirewallApplication>(self, "INetFwAuthorizedApplication::get_Enabled", enabled);
-        };
-        return t;
-    }();
-    return &table;
+// ---- Applications and open ports: collections keyed by path, or by port and protocol ----
+
+TABLE(ApplicationTable, INetFwAuthorizedApplication,
+      PUT(INetFwAuthorizedApplication, put_ProcessImageFileName, FirewallApplication::path, Text(v));
+      PUT(INetFwAuthorizedApplication, put_Name, FirewallApplication::name, Text(v));
+      t.get_Enabled = [](INetFwAuthorizedApplication* self, VARIANT_BOOL* enabled) {
+          return Enabled<FirewallApplication>(self, "INetFwAuthorizedApplication::get_Enabled", enabled);
+      })
+
+TABLE(PortTable, INetFwOpenPort,
+      PUT(INetFwOpenPort, put_Port, FirewallOpenPort::port, long{v});
+      PUT(INetFwOpenPort, put_Protocol, FirewallOpenPort::protocol, long{v});
+      PUT(INetFwOpenPort, put_Name, FirewallOpenPort::name, Text(v));
+      t.get_Enabled = [](INetFwOpenPort* self, VARIANT_BOOL* enabled) {
+          return Enabled<FirewallOpenPort>(self, "INetFwOpenPort::get_Enabled", enabled);
+      })
+
+IUnknown* NewApplication(World& world, FirewallApplication state) {
+    return Make(world, ApplicationTable(), IID_INetFwAuthorizedApplication, std::move(state));
+}
+IUnknown* NewPort(World& world, FirewallOpenPort state) {
+    return Make(world, PortTable(), IID_INetFwOpenPort, std::move(state));
 }
 
+bool Same(const FirewallApplication& a, const FirewallApplication& b) { return a.path == b.path; }
+bool Same(const FirewallOpenPort& a, const FirewallOpenPort& b) {
+    return a.port == b.port && a.protocol == b.protocol;
+}
+std::vector<FirewallApplication>& ListOf(World& w, FirewallApplication*) { return w.state.applications; }
+std::vector<FirewallOpenPort>& ListOf(World& w, FirewallOpenPort*) { return w.state.ports; }
 
-INetFwAuthorizedApplication* NewApplication(World& world, FirewallApplication state) {
-    return Make<INetFwAuthorizedApplication>(world, ApplicationTable(), IID_INetFwAuthorizedApplication,
-                                             std::move(state));
+// Item, Add and Remove of a collection: `key` is a state holding only the key fields.
+template <typename State, typename Out>
+HRESULT Item(void* self, const char* call, const State& key, Out** out, IUnknown* (*make)(World&, State)) {
+    World& world = WorldOf(self);
+    *out = nullptr;
+    HIT(call);
+    for (const State& entry : ListOf(world, static_cast<State*>(nullptr)))
+        if (Same(entry, key)) return Give(make(world, entry), out);
+    return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+}
+template <typename State>
+HRESULT Remove(void* self, const char* call, const State& key, const State* added = nullptr) {
+    World& world = WorldOf(self);
+    HIT(call);
+    auto& list = ListOf(world, static_cast<State*>(nullptr));
+    std::erase_if(list, [&](const State& entry) { return Same(entry, key); });
+    if (added) list.push_back(*added);
+    return S_OK;
 }
 
-const INetFwAuthorizedApplicationsVtbl* ApplicationsTable() {
-    using I = INetFwAuthorizedApplications;
-    static const auto table = [] {
-        auto t = StubTable<I, INetFwAuthorizedApplicationsVtbl>();
-        t.Item = [](I* self, BSTR path, INetFwAuthorizedApplication** out) -> HRESULT {
-            World& world = WorldOf(self);
-            *out = nullptr;
-            if (HRESULT hr = world.Hit("INetFwAuthorizedApplications::Item"); FAILED(hr)) return hr;
-            for (const auto& application : world.state.applications)
-                if (application.path == Text(path)) return Give(NewApplication(world, application), out);
-            return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
-        };
-        t.Add = [](I* self, INetFwAuthorizedApplication* added) -> HRESULT {
-            World& world = WorldOf(self);
-            if (HRESULT hr = world.Hit("INetFwAuthorizedApplications::Add"); FAILED(hr)) return hr;
-            const auto& application = StateOf<FirewallApplication>(added);
-            std::erase_if(world.state.applications, [&](const auto& a) { return a.path == application.path; });
-            world.state.applications.push_back(application);
-            return S_OK;
-        };
-        t.Remove = [](I* self, BSTR path) -> HRESULT {
-            World& world = WorldOf(self);
-            if (HRESULT hr = world.Hit("INetFwAuthorizedApplications::Remove"); FAILED(hr)) return hr;
-            std::erase_if(world.state.applications, [&](const auto& a) { return a.path == Text(path); });
-            return S_OK;
-        };
-        return t;
-    }();
-    return &table;
-}
+TABLE(ApplicationsTable, INetFwAuthorizedApplications,
+      t.Item = [](INetFwAuthorizedApplications* self, BSTR path, INetFwAuthorizedApplication** out) {
+          return Item(self, "INetFwAuthorizedApplications::Item", FirewallApplication{Text(path)}, out, NewApplication);
+      };
+      t.Add = [](INetFwAuthorizedApplications* self, INetFwAuthorizedApplication* added) {
+          const auto& application = StateOf<FirewallApplication>(added);
+          return Remove(self, "INetFwAuthorizedApplications::Add", application, &application);
+      };
+      t.Remove = [](INetFwAuthorizedApplications* self, BSTR path) {
+          return Remove(self, "INetFwAuthorizedApplications::Remove", FirewallApplication{Text(path)});
+      })
 
-// ---- Open ports ----
-
-const INetFwOpenPortVtbl* PortTable() {
-    using I = INetFwOpenPort;
-    static const auto table = [] {
-        auto t = StubTable<I, INetFwOpenPortVtbl>();
-        t.put_Port = [](I* self, LONG port) {
-            return Put(self, "INetFwOpenPort::put_Port", &FirewallOpenPort::port, long{port});
-        };
-        t.put_Protocol = [](I* self, NET_FW_IP_PROTOCOL protocol) {
-            return Put(self, "INetFwOpenPort::put_Protocol", &FirewallOpenPort::protocol, long{protocol});
-        };
-        t.put_Name = [](I* self, BSTR name) {
-            return Put(self, "INetFwOpenPort::put_Name", &FirewallOpenPort::name, Text(name));
-        };
-        t.get_Enabled = [](I* self, VARIANT_BOOL* enabled) {
-            return Enabled<FirewallOpenPort>(self, "INetFwOpenPort::get_Enabled", enabled);
-        };
-        return t;
-    }();
-    return &table;
-}
-
-INetFwOpenPort* NewPort(World& world, FirewallOpenPort state) {
-    return Make<INetFwOpenPort>(world, PortTable(), IID_INetFwOpenPort, std::move(state));
-}
-
-bool SamePort(const FirewallOpenPort& port, LONG number, NET_FW_IP_PROTOCOL protocol) {
-    return port.port == number && port.protocol == protocol;
-}
-
-const INetFwOpenPortsVtbl* PortsTable() {
-    using I = INetFwOpenPorts;
-    static const auto table = [] {
-        auto t = StubTable<I, INetFwOpenPortsVtbl>();
-        t.Item = [](I* self, LONG port, NET_FW_IP_PROTOCOL protocol, INetFwOpenPort** out) -> HRESULT {
-            World& world = WorldOf(self);
-            *out = nullptr;
-            if (HRESULT hr = world.Hit("INetFwOpenPorts::Item"); FAILED(hr)) return hr;
-            for (const auto& open : world.state.ports)
-                if (SamePort(open, port, protocol)) return Give(NewPort(world, open), out);
-            return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
-        };
-        t.Add = [](I* self, INetFwOpenPort* added) -> HRESULT {
-            World& world = WorldOf(self);
-            if (HRESULT hr = world.Hit("INetFwOpenPorts::Add"); FAILED(hr)) return hr;
-            const auto& port = StateOf<FirewallOpenPort>(added);
-            std::erase_if(world.state.ports, [&](const auto& p) {
-                return SamePort(p, port.port, static_cast<NET_FW_IP_PROTOCOL>(port.protocol));
-            });
-            world.state.ports.push_back(port);
-            return S_OK;
-        };
-        t.Remove = [](I* self, LONG port, NET_FW_IP_PROTOCOL protocol) -> HRESULT {
-            World& world = WorldOf(self);
-            if (HRESULT hr = world.Hit("INetFwOpenPorts::Remove"); FAILED(hr)) return hr;
-            std::erase_if(world.state.ports, [&](const auto& p) { return SamePort(p, port, protocol); });
-            return S_OK;
-        };
-        return t;
-    }();
-    return &table;
-}
+TABLE(PortsTable, INetFwOpenPorts,
+      t.Item = [](INetFwOpenPorts* self, LONG port, NET_FW_IP_PROTOCOL protocol, INetFwOpenPort** out) {
+          return Item(self, "INetFwOpenPorts::Item", FirewallOpenPort{port, protocol}, out, NewPort);
+      };
+      t.Add = [](INetFwOpenPorts* self, INetFwOpenPort* added) {
+          const auto& port = StateOf<FirewallOpenPort>(added);
+          return Remove(self, "INetFwOpenPorts::Add", port, &port);
+      };
+      t.Remove = [](INetFwOpenPorts* self, LONG port, NET_FW_IP_PROTOCOL protocol) {
+          return Remove(self, "INetFwOpenPorts::Remove", FirewallOpenPort{port, protocol});
+      })
 
 // ---- Manager, policy and current profile ----
 
-const INetFwProfileVtbl* ProfileTable() {
-    using I = INetFwProfile;
-    static const auto table = [] {
-        auto t = StubTable<I, INetFwProfileVtbl>();
-        t.get_AuthorizedApplications = [](I* self, INetFwAuthorizedApplications** out) {
-            return GetChild(self, "INetFwProfile::get_AuthorizedApplications", ApplicationsTable(), IID_INetFwAuthorizedApplications, out);
-        };
-        t.get_GloballyOpenPorts = [](I* self, INetFwOpenPorts** out) {
-            return GetChild(self, "INetFwProfile::get_GloballyOpenPorts", PortsTable(), IID_INetFwOpenPorts, out);
-        };
-        return t;
-    }();
-    return &table;
-}
-
-const INetFwPolicyVtbl* PolicyTable() {
-    using I = INetFwPolicy;
-    static const auto table = [] {
-        auto t = StubTable<I, INetFwPolicyVtbl>();
-        t.get_CurrentProfile = [](I* self, INetFwProfile** out) {
-            return GetChild(self, "INetFwPolicy::get_CurrentProfile", ProfileTable(), IID_INetFwProfile, out);
-        };
-        return t;
-    }();
-    return &table;
-}
-
-const INetFwMgrVtbl* ManagerTable() {
-    using I = INetFwMgr;
-    static const auto table = [] {
-        auto t = StubTable<I, INetFwMgrVtbl>();
-        t.get_LocalPolicy = [](I* self, INetFwPolicy** out) {
-            return GetChild(self, "INetFwMgr::get_LocalPolicy", PolicyTable(), IID_INetFwPolicy, out);
-        };
-        return t;
-    }();
-    return &table;
-}
+TABLE(ProfileTable, INetFwProfile,
+      CHILD(INetFwProfile, get_AuthorizedApplications, ApplicationsTable, INetFwAuthorizedApplications);
+      CHILD(INetFwProfile, get_GloballyOpenPorts, PortsTable, INetFwOpenPorts))
+TABLE(PolicyTable, INetFwPolicy, CHILD(INetFwPolicy, get_CurrentProfile, ProfileTable, INetFwProfile))
+TABLE(ManagerTable, INetFwMgr, CHILD(INetFwMgr, get_LocalPolicy, PolicyTable, INetFwPolicy))
 
 // ---- Rules ----
 
-const INetFwRuleVtbl* RuleTable() {
-    using I = INetFwRule;
-    static const auto table = [] {
-        auto t = StubTable<I, INetFwRuleVtbl>();
-        t.put_Name = [](I* self, BSTR v) { return Put(self, "INetFwRule::put_Name", &FirewallRule::name, Text(v)); };
-        t.put_Description = [](I* self, BSTR v) {
-            return Put(self, "INetFwRule::put_Description", &FirewallRule::description, Text(v));
-        };
-        t.put_Grouping = [](I* self, BSTR v) {
-            return Put(self, "INetFwRule::put_Grouping", &FirewallRule::grouping, Text(v));
-        };
-        t.put_ApplicationName = [](I* self, BSTR v) {
-            return Put(self, "INetFwRule::put_ApplicationName", &FirewallRule::application, Text(v));
-        };
-        t.put_LocalPorts = [](I* self, BSTR v) {
-            return Put(self, "INetFwRule::put_LocalPorts", &FirewallRule::localPorts, Text(v));
-        };
-        t.put_Protocol = [](I* self, LONG v) {
-            return Put(self, "INetFwRule::put_Protocol", &FirewallRule::protocol, long{v});
-        };
-        t.put_Profiles = [](I* self, LONG v) {
-            return Put(self, "INetFwRule::put_Profiles", &FirewallRule::profiles, long{v});
-        };
-        t.put_Action = [](I* self, NET_FW_ACTION v) {
-            return Put(self, "INetFwRule::put_Action", &FirewallRule::action, long{v});
-        };
-        t.put_Enabled = [](I* self, VARIANT_BOOL v) {
-            return Put(self, "INetFwRule::put_Enabled", &FirewallRule::enabled, v != VARIANT_FALSE);
-        };
-        return t;
-    }();
-    return &table;
-}
+TABLE(RuleTable, INetFwRule,
+      PUT(INetFwRule, put_Name, FirewallRule::name, Text(v));
+      PUT(INetFwRule, put_Description, FirewallRule::description, Text(v));
+      PUT(INetFwRule, put_Grouping, FirewallRule::grouping, Text(v));
+      PUT(INetFwRule, put_ApplicationName, FirewallRule::application, Text(v));
+      PUT(INetFwRule, put_LocalPorts, FirewallRule::localPorts, Text(v));
+      PUT(INetFwRule, put_Protocol, FirewallRule::protocol, long{v});
+      PUT(INetFwRule, put_Profiles, FirewallRule::profiles, long{v});
+      PUT(INetFwRule, put_Action, FirewallRule::action, long{v});
+      PUT(INetFwRule, put_Enabled, FirewallRule::enabled, v != VARIANT_FALSE))
 
-const INetFwRulesVtbl* RulesTable() {
-    using I = INetFwRules;
-    static const auto table = [] {
-        auto t = StubTable<I, INetFwRulesVtbl>();
-        t.Add = [](I* self, INetFwRule* rule) -> HRESULT {
-            World& world = WorldOf(self);
-            if (HRESULT hr = world.Hit("INetFwRules::Add"); FAILED(hr)) return hr;
-            world.state.rules.push_back(StateOf<FirewallRule>(rule));
-            return S_OK;
-        };
-        // Removes the first rule of that name; an unknown name is no error.
-        t.Remove = [](I* self, BSTR name) -> HRESULT {
-            World& world = WorldOf(self);
-            if (HRESULT hr = world.Hit("INetFwRules::Remove"); FAILED(hr)) return hr;
-            auto& rules = world.state.rules;
-            auto found = std::find_if(rules.begin(), rules.end(), [&](const auto& r) { return r.name == Text(name); });
-            if (found != rules.end()) rules.erase(found);
-            return S_OK;
-        };
-        return t;
-    }();
-    return &table;
-}
+TABLE(RulesTable, INetFwRules,
+      t.Add = [](INetFwRules* self, INetFwRule* rule) -> HRESULT {
+          World& world = WorldOf(self);
+          HIT("INetFwRules::Add");
+          world.state.rules.push_back(StateOf<FirewallRule>(rule));
+          return S_OK;
+      };
+      // Removes the first rule of that name; an unknown name is no error.
+      t.Remove = [](INetFwRules* self, BSTR name) -> HRESULT {
+          World& world = WorldOf(self);
+          HIT("INetFwRules::Remove");
+          auto& rules = world.state.rules;
+          auto found = std::find_if(rules.begin(), rules.end(), [&](const auto& r) { return r.name == Text(name); });
+          if (found != rules.end()) rules.erase(found);
+          return S_OK;
+      })
 
-const INetFwPolicy2Vtbl* Policy2Table() {
-    using I = INetFwPolicy2;
-    static const auto table = [] {
-        auto t = StubTable<I, INetFwPolicy2Vtbl>();
-        t.get_Rules = [](I* self, INetFwRules** out) {
-            return GetChild(self, "INetFwPolicy2::get_Rules", RulesTable(), IID_INetFwRules, out);
-        };
-        return t;
-    }();
-    return &table;
-}
+TABLE(Policy2Table, INetFwPolicy2, CHILD(INetFwPolicy2, get_Rules, RulesTable, INetFwRules))
 
 // ---- Class objects ----
 
-using Creator = IUnknown* (*)(World&);
-
 struct Class {
     const char* call;
-    Creator create;
+    IUnknown* (*create)(World&);
 };
 
-const IClassFactoryVtbl* FactoryTable() {
-    using I = IClassFactory;
-    static const auto table = [] {
-        auto t = StubTable<I, IClassFactoryVtbl>();
-        t.CreateInstance = [](I* self, IUnknown* outer, REFIID iid, void** out) -> HRESULT {
-            *out = nullptr;
-            const Class& made = StateOf<Class>(self);
-            World& world = WorldOf(self);
-            if (HRESULT hr = world.Hit(made.call); FAILED(hr)) return hr;
-            IUnknown* object = made.create(world);
-            return object->lpVtbl->QueryInterface(object, iid, out);
-        };
-        t.LockServer = [](I*, BOOL) -> HRESULT { return S_OK; };
-        return t;
-    }();
-    return &table;
-}
-
-template <typename I>
-IUnknown* Unknown(I* object) {
-    return reinterpret_cast<IUnknown*>(object);
-}
+TABLE(FactoryTable, IClassFactory,
+      t.CreateInstance = [](IClassFactory* self, IUnknown*, REFIID iid, void** out) -> HRESULT {
+          *out = nullptr;
+          const Class& made = StateOf<Class>(self);
+          World& world = WorldOf(self);
+          HIT(made.call);
+          IUnknown* object = made.create(world);
+          return object->lpVtbl->QueryInterface(object, iid, out);
+      };
+      t.LockServer = [](IClassFactory*, BOOL) -> HRESULT { return S_OK; })
 
 }  // namespace
 
@@ -409,19 +285,15 @@ FirewallDouble::FirewallDouble() : world_(new World{*this}) {
     g_unexpected = 0;
     const std::pair<const CLSID*, Class> classes[] = {
         {&CLSID_NetFwMgr,
-         {"CoCreateInstance NetFwMgr",
-          [](World& w) { return Unknown(Make<INetFwMgr>(w, ManagerTable(), IID_INetFwMgr, Nothing{})); }}},
+         {"CoCreateInstance NetFwMgr", [](World& w) { return Make(w, ManagerTable(), IID_INetFwMgr, Nothing{}); }}},
         {&CLSID_NetFwAuthorizedApplication,
-         {"CoCreateInstance NetFwAuthorizedApplication",
-          [](World& w) { return Unknown(NewApplication(w, FirewallApplication{})); }}},
-        {&CLSID_NetFwOpenPort,
-         {"CoCreateInstance NetFwOpenPort", [](World& w) { return Unknown(NewPort(w, FirewallOpenPort{})); }}},
+         {"CoCreateInstance NetFwAuthorizedApplication", [](World& w) { return NewApplication(w, {}); }}},
+        {&CLSID_NetFwOpenPort, {"CoCreateInstance NetFwOpenPort", [](World& w) { return NewPort(w, {}); }}},
         {&CLSID_NetFwPolicy2,
          {"CoCreateInstance NetFwPolicy2",
-          [](World& w) { return Unknown(Make<INetFwPolicy2>(w, Policy2Table(), IID_INetFwPolicy2, Nothing{})); }}},
+          [](World& w) { return Make(w, Policy2Table(), IID_INetFwPolicy2, Nothing{}); }}},
         {&CLSID_NetFwRule,
-         {"CoCreateInstance NetFwRule",
-          [](World& w) { return Unknown(Make<INetFwRule>(w, RuleTable(), IID_INetFwRule, FirewallRule{})); }}},
+         {"CoCreateInstance NetFwRule", [](World& w) { return Make(w, RuleTable(), IID_INetFwRule, FirewallRule{}); }}},
     };
     for (const auto& [clsid, made] : classes) {
         auto object = std::make_shared<Object<Class>>(Object<Class>{{FactoryTable(), world_.get(), 1, &IID_IClassFactory}, made});

@@ -19,7 +19,6 @@ using Lines = std::vector<std::wstring>;
 namespace {
 
 constexpr DWORD kServiceNotStarted = 0x800706D9;
-constexpr UINT kWarningStyle = MB_ICONWARNING | MB_TOPMOST;
 
 DWORD g_major = 6;
 BOOL WINAPI Version(LPOSVERSIONINFOW version) {
@@ -67,14 +66,10 @@ struct Firewall : testing::Test {
     }
     UINT Add(const std::wstring& data) { return Run(FirewallAddApplication, data); }
     UINT Remove(const std::wstring& data) { return Run(FirewallRemoveApplication, data); }
-    std::wstring Box(size_t i) const {
-        const auto& box = boxes.boxes().at(i);
-        return box.caption + L"|" + box.text + L"|" + std::to_wstring(box.style);
-    }
 };
 
 const std::wstring kWarning = L"Harbor|Unable to add exception to Windows Firewall settings.|" +
-                              std::to_wstring(kWarningStyle);
+                              std::to_wstring(MB_ICONWARNING | MB_TOPMOST);
 
 }  // namespace
 
@@ -134,8 +129,7 @@ TEST_F(Firewall, MissingOrMalformedDataChangesNothing) {
     log.Clear();
     EXPECT_EQ(0u, Remove(L"Harbor|C:\\H\\svc.exe|Service|80|extra"));
     EXPECT_EQ((Lines{L"Count of properties is not matched."}), After(log.TimestampedLines(), 5));
-    ASSERT_EQ(1u, boxes.boxes().size());  // the removal only logs
-    EXPECT_EQ(kWarning, Box(0));
+    EXPECT_EQ(Lines{kWarning}, boxes.Shown(true));  // the removal only logs
     EXPECT_EQ(0, firewall.Calls("CoCreateInstance NetFwPolicy2"));
     EXPECT_TRUE(firewall.rules.empty());
 }
@@ -158,7 +152,7 @@ TEST_F(Firewall, EachFailedAdditionIsWarnedAboutAndTheNextRecordStillAdded) {
     firewall.Fail("INetFwProfile::get_AuthorizedApplications", E_ACCESSDENIED);
     EXPECT_EQ(0u, Add(L"Harbor|C:\\five.exe|Five||6060|"));
     ASSERT_EQ(3u, boxes.boxes().size());
-    EXPECT_EQ(kWarning, Box(2));
+    EXPECT_EQ(kWarning, boxes.Shown(true).at(2));
     ASSERT_EQ(2u, firewall.applications.size());  // three and four
     EXPECT_EQ(L"C:\\four.exe", firewall.applications[1].path);
     ASSERT_EQ(3u, firewall.ports.size());  // not 8080 after the rejected port
@@ -178,7 +172,7 @@ TEST_F(Firewall, RuleFailureOnTheAdvancedInterfaceWarnsAndGoesOn) {
                     Failure(L"WindowsFirewallAddAppAS failed. Unable to add exception to firewall to C:\\H\\svc.exe",
                             L"80070057", E_INVALIDARG, L"INetFwRule->put_LocalPorts failed.")}),
               After(log.TimestampedLines(), 11));
-    EXPECT_EQ((Lines{kWarning}), (Lines{Box(0)}));
+    EXPECT_EQ(Lines{kWarning}, boxes.Shown(true));
 }
 
 TEST_F(Firewall, StoppedFirewallServiceEndsTheActionQuietly) {
@@ -233,6 +227,6 @@ TEST_F(Firewall, UnknownWindowsVersionIsReportedOnlyWhenAdding) {
     log.Clear();
     EXPECT_EQ(0u, Remove(L"Harbor|C:\\a.exe|A|"));
     EXPECT_EQ(4u, log.TimestampedLines().size());
-    EXPECT_EQ((Lines{kWarning}), (Lines{Box(0)}));
+    EXPECT_EQ(Lines{kWarning}, boxes.Shown(true));
     EXPECT_EQ(0, firewall.Calls("CoCreateInstance NetFwPolicy2") + firewall.Calls("CoCreateInstance NetFwMgr"));
 }

@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "runtime/deferred_text.h"
-#include "runtime/session.h"
 #include "support/package.h"
 #include "support/seam_override.h"
 
@@ -95,17 +94,8 @@ struct LocalGroups : testing::Test {
         g.groups[L"Administrators"] = {};
         seam.api().NetLocalGroupAdd = GroupAdd;
         seam.api().NetLocalGroupAddMembers = GroupAddMembers;
-        package.Sql(L"CREATE TABLE `Directory` (`Directory` CHAR(72) NOT NULL, `Directory_Parent` CHAR(72), "
-                    L"`DefaultDir` CHAR(255) NOT NULL PRIMARY KEY `Directory`)")
-            .Sql(L"INSERT INTO `Directory` (`Directory`, `DefaultDir`) VALUES ('TARGETDIR', 'SourceDir')")
-            .Sql(L"CREATE TABLE `Component` (`Component` CHAR(72) NOT NULL, `ComponentId` CHAR(38), "
-                 L"`Directory_` CHAR(72) NOT NULL, `Attributes` SHORT NOT NULL, `Condition` CHAR(255), "
-                 L"`KeyPath` CHAR(72) PRIMARY KEY `Component`)")
-            .Sql(L"CREATE TABLE `Feature` (`Feature` CHAR(38) NOT NULL, `Feature_Parent` CHAR(38), `Title` CHAR(64), "
-                 L"`Description` CHAR(255), `Display` SHORT, `Level` SHORT NOT NULL, `Directory_` CHAR(72), "
-                 L"`Attributes` SHORT NOT NULL PRIMARY KEY `Feature`)")
-            .Sql(L"CREATE TABLE `FeatureComponents` (`Feature_` CHAR(38) NOT NULL, `Component_` CHAR(72) NOT NULL "
-                 L"PRIMARY KEY `Feature_`, `Component_`)")
+        package.Table(L"Directory").Table(L"Component").Table(L"Feature").Table(L"FeatureComponents")
+            .Row(L"Directory", {{L"Directory", L"'TARGETDIR'"}, {L"DefaultDir", L"'SourceDir'"}})
             .Sql(L"CREATE TABLE `LocalGroup` (`LocalGroup` CHAR(72) NOT NULL, `Component_` CHAR(72) NOT NULL, "
                  L"`Name` CHAR(255) NOT NULL, `Description` CHAR(255), `ParentGroup` CHAR(255), `Attributes` LONG, "
                  L"`ResultProperty` CHAR(72) PRIMARY KEY `LocalGroup`)");
@@ -113,20 +103,16 @@ struct LocalGroups : testing::Test {
         Feature(L"Off", 0, L"Idle", L"{6B1C5A80-3D3B-4C62-9A40-6E0F1B2C3D42}");
     }
     void Feature(const wchar_t* feature, int level, const wchar_t* component, const wchar_t* guid) {
-        package.Sql(std::wstring(L"INSERT INTO `Feature` (`Feature`, `Level`, `Attributes`) VALUES ('") + feature +
-                    L"', " + std::to_wstring(level) + L", 0)");
-        package.Sql(std::wstring(L"INSERT INTO `Component` (`Component`, `ComponentId`, `Directory_`, `Attributes`) "
-                                 L"VALUES ('") +
-                    component + L"', '" + guid + L"', 'TARGETDIR', 0)");
-        package.Sql(std::wstring(L"INSERT INTO `FeatureComponents` (`Feature_`, `Component_`) VALUES ('") + feature +
-                    L"', '" + component + L"')");
+        package.Row(L"Feature", {{L"Feature", Quoted(feature)}, {L"Level", Number(level)}, {L"Attributes", L"0"}})
+            .Row(L"Component", {{L"Component", Quoted(component)}, {L"ComponentId", Quoted(guid)},
+                                {L"Directory_", L"'TARGETDIR'"}, {L"Attributes", L"0"}})
+            .Row(L"FeatureComponents", {{L"Feature_", Quoted(feature)}, {L"Component_", Quoted(component)}});
     }
     LocalGroups& Rows(const std::vector<Row>& rows) {
         for (const Row& r : rows)
-            package.Sql(std::wstring(L"INSERT INTO `LocalGroup` (`LocalGroup`, `Component_`, `Name`, `Description`, "
-                                     L"`ParentGroup`, `Attributes`) VALUES ('") +
-                        r.key + L"', '" + r.component + L"', '" + r.name + L"', '" + r.description + L"', '" +
-                        r.parent + L"', " + r.attributes + L")");
+            package.Row(L"LocalGroup", {{L"LocalGroup", Quoted(r.key)}, {L"Component_", Quoted(r.component)},
+                                        {L"Name", Quoted(r.name)}, {L"Description", Quoted(r.description)},
+                                        {L"ParentGroup", Quoted(r.parent)}, {L"Attributes", r.attributes}});
         return *this;
     }
     MSIHANDLE Costed() {
@@ -137,23 +123,11 @@ struct LocalGroups : testing::Test {
         log.Clear();
         return session;
     }
-    std::wstring Property(const wchar_t* name) { return ondex::runtime::MsiProperty(package.Session(), name).Str(); }
     static bool LogoffMarked() {
         DWORD value = 0, size = sizeof value;
         return RegGetValueW(HKEY_LOCAL_MACHINE, kSetupKey, L"IsNeedLogoff", RRF_RT_REG_DWORD, nullptr, &value,
                             &size) == ERROR_SUCCESS &&
                value == 1;
-    }
-    Lines Boxes() const {
-        Lines shown;
-        for (const auto& box : boxes.boxes()) shown.push_back(box.caption + L"|" + box.text);
-        return shown;
-    }
-    Lines LinesWith(const std::wstring& part) const {
-        Lines found;
-        for (const auto& line : log.InfoLines())
-            if (line.find(part) != std::wstring::npos) found.push_back(line);
-        return found;
     }
 };
 
@@ -213,7 +187,7 @@ TEST_F(LocalGroups, RequiredBitsStopThePassWhereTheGroupCannotBeHad) {
 
     EXPECT_EQ(0u, CreateLocalGroupsImmediate(session));
     EXPECT_EQ((Lines{L"create Loose", L"add Loose to Nowhere", L"create Blocked"}), g.calls);
-    EXPECT_EQ((Lines{L"executeCreateLocalGroups: Perform group creation|Error creating group: Blocked"}), Boxes());
+    EXPECT_EQ((Lines{L"executeCreateLocalGroups: Perform group creation|Error creating group: Blocked"}), boxes.Shown());
 }
 
 TEST_F(LocalGroups, RequiredNestingThatFailsStopsWithAnErrorLineButTheActionSucceeds) {
@@ -223,9 +197,9 @@ TEST_F(LocalGroups, RequiredNestingThatFailsStopsWithAnErrorLineButTheActionSucc
     EXPECT_EQ(0u, CreateLocalGroupsImmediate(session));
     EXPECT_EQ((Lines{L"create Nested", L"add Nested to Nowhere"}), g.calls);
     EXPECT_EQ((Lines{L"executeCreateLocalGroups: AddUserToGroup|Failed adding local group: Nested\nError: 2220"}),
-              Boxes());
+              boxes.Shown());
     EXPECT_EQ((Lines{L"CreateLocalGroupsImmediate:  Error 0x80004005: failed to add/remove `CreateLocalGroups` actions"}),
-              LinesWith(L"failed to add/remove"));
+              log.InfoLinesWith(L"failed to add/remove"));
     EXPECT_TRUE(LogoffMarked());  // the group itself was created
 }
 
@@ -238,11 +212,11 @@ TEST_F(LocalGroups, ARowThatDemandsAGroupItDoesNotCreateStopsBothPasses) {
     EXPECT_EQ(0u, CreateLocalGroupsImmediate(session));
     EXPECT_EQ((Lines{L"create First"}), g.calls);
     EXPECT_EQ(0u, CreateLocalGroups(session));
-    EXPECT_EQ(L"CreateGroup" + (S + std::wstring(L"First")) + S + S + S + L"1" + S, Property(L"CreateGroup"));
+    EXPECT_EQ(L"CreateGroup" + (S + std::wstring(L"First")) + S + S + S + L"1" + S, package.Get(L"CreateGroup"));
 
     const std::wstring missing = L"Error 0x80070103: Local group \"Missing\" doesn't exist.";
     EXPECT_EQ((Lines{L"CreateLocalGroupsImmediate:  " + missing, L"CreateLocalGroups:  " + missing}),
-              LinesWith(L"doesn't exist"));
+              log.InfoLinesWith(L"doesn't exist"));
 }
 
 TEST_F(LocalGroups, NullAttributesDoNothingButNestAndAnEmptyUserSidAddsNobody) {
@@ -253,16 +227,14 @@ TEST_F(LocalGroups, NullAttributesDoNothingButNestAndAnEmptyUserSidAddsNobody) {
     EXPECT_EQ(0u, CreateLocalGroupsImmediate(session));
     EXPECT_EQ((Lines{L"add Plain to Administrators", L"create Users"}), g.calls);
     EXPECT_EQ(0u, CreateLocalGroups(session));
-    EXPECT_EQ(Data(L"Users", L"", L"", L"9"), Property(L"CreateGroup"));
+    EXPECT_EQ(Data(L"Users", L"", L"", L"9"), package.Get(L"CreateGroup"));
 }
 
 // ---- Scheduling and the deferred side ----
 
 TEST_F(LocalGroups, SchedulingAddsCostPerRowAndTheDeferredSideActsOnExactlyWhatTheEngineHolds) {
-    package.Sql(L"CREATE TABLE `CustomAction` (`Action` CHAR(72) NOT NULL, `Type` SHORT NOT NULL, `Source` CHAR(72), "
-                L"`Target` CHAR(255) PRIMARY KEY `Action`)")
-        .Sql(L"INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES "
-             L"('CreateGroup', 1025, 'OndexSetupCA', 'CreateGroup')");
+    package.Table(L"CustomAction").Row(L"CustomAction", {{L"Action", L"'CreateGroup'"}, {L"Type", L"1025"},
+                                                          {L"Source", L"'OndexSetupCA'"}, {L"Target", L"'CreateGroup'"}});
     Rows({{L"B", L"Core", L"Readers", L"Read only", L"Administrators", L"13"},
           {L"A", L"Core", L"Operators", L"", L"", L"1"},
           {L"C", L"Idle", L"Unused", L"", L"", L"1"}});
@@ -272,7 +244,7 @@ TEST_F(LocalGroups, SchedulingAddsCostPerRowAndTheDeferredSideActsOnExactlyWhatT
     EXPECT_TRUE(g.calls.empty());
     EXPECT_EQ((std::vector<std::vector<int>>{{3, 3680, 0}, {3, 3680, 0}}), log.Progress());
     // The last row scheduled, in key order, holds the property now.
-    const std::wstring data = Property(L"CreateGroup");
+    const std::wstring data = package.Get(L"CreateGroup");
     EXPECT_EQ(Data(L"Readers", L"Read only", L"Administrators", L"13"), data);
 
     MsiSetPropertyW(session, L"CustomActionData", data.c_str());
@@ -296,7 +268,7 @@ TEST_F(LocalGroups, DeferredStopsEndWithSuccessAndBadDataWithFatalError) {
     EXPECT_EQ((Lines{L"create Blocked", L"create Orphan", L"add Orphan to Nowhere"}), g.calls);
     EXPECT_EQ((Lines{L"CreateGroup: Perform group creation|Error creating group: Blocked",
                      L"CreateGroup: AddUserToGroup|Failed adding local group: Orphan\nError: 2220"}),
-              Boxes());
+              boxes.Shown());
 
     g.calls.clear();
     const std::wstring removal = Data(L"Ops", L"", L"", L"1", L"RemoveGroup");
@@ -318,14 +290,14 @@ TEST_F(LocalGroups, RemovalReadsTheTableButChangesNothing) {
     MsiSetPropertyW(session, L"CustomActionData", Data(L"Operators", L"", L"", L"15").c_str());
     EXPECT_EQ(0u, RemoveGroup(session));
     EXPECT_TRUE(g.calls.empty());
-    EXPECT_EQ((Lines{L"RemoveGroup: Perform group removal|NOT IMPLEMENTED!"}), Boxes());
+    EXPECT_EQ((Lines{L"RemoveGroup: Perform group removal|NOT IMPLEMENTED!"}), boxes.Shown());
 }
 
 TEST_F(LocalGroups, AMissingTableIsLoggedAndTheActionsStillSucceed) {
     package.Sql(L"DROP TABLE `LocalGroup`");
     const MSIHANDLE session = Costed();
     for (auto action : {CreateLocalGroups, CreateLocalGroupsImmediate, RemoveLocalGroups}) EXPECT_EQ(0u, action(session));
-    EXPECT_EQ(3u, LinesWith(L"failed to open view on LocalGroup table").size());
-    EXPECT_EQ(3u, LinesWith(L"while reading `LocalGroup` table.").size());
+    EXPECT_EQ(3u, log.InfoLinesWith(L"failed to open view on LocalGroup table").size());
+    EXPECT_EQ(3u, log.InfoLinesWith(L"while reading `LocalGroup` table.").size());
     EXPECT_TRUE(g.calls.empty());
 }

@@ -33,13 +33,12 @@ struct Shares : testing::Test {
     void Set(const wchar_t* name, const std::wstring& value) {
         ASSERT_EQ(0u, MsiSetPropertyW(package.Session(), name, value.c_str()));
     }
-    std::wstring Property(const wchar_t* name) { return ondex::runtime::MsiProperty(package.Session(), name).Str(); }
     // The verdict of the share dialog's check for a folder and share name.
     std::wstring Verdict(const std::wstring& folder, const std::wstring& name) {
         Set(L"CATALOGPATH", folder);
         Set(L"CATSHARENAME", name);
         EXPECT_EQ(0u, CheckShareFolder(package.Session()));
-        return Property(L"CheckShareFolderResult");
+        return package.Get(L"CheckShareFolderResult");
     }
     UINT Deferred(UINT(__stdcall* action)(MSIHANDLE), const std::wstring& data) {
         Set(L"CustomActionData", data);
