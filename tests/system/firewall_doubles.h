@@ -29,6 +29,7 @@ struct FirewallRule {
     std::optional<std::wstring> name, description, grouping, application, localPorts;
     std::optional<long> protocol, profiles, action;
     std::optional<bool> enabled;
+    bool operator==(const FirewallRule&) const = default;
 };
 
 // Initialises COM on the test thread and registers the classes for its life.

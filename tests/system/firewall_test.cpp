@@ -103,21 +103,14 @@ TEST_F(Firewall, AdvancedInterfaceAddsAnAllowRuleForEveryRecordOnEveryRun) {
     EXPECT_EQ((Lines{L"Use Firewall API with Advanced Services."}), After(log.TimestampedLines(), 11));
     EXPECT_EQ(0u, Add(data));
     ASSERT_EQ(4u, firewall.rules.size());
-    const FirewallRule& service = firewall.rules[0];
-    EXPECT_EQ(L"Service", service.name);
-    EXPECT_EQ(L"Backup service", service.description);
-    EXPECT_EQ(L"Ondex Harbor", service.grouping);
-    EXPECT_EQ(L"C:\\H\\svc.exe", service.application);
-    EXPECT_EQ(L"80,443", service.localPorts);
-    EXPECT_EQ(NET_FW_IP_PROTOCOL_TCP, service.protocol);
-    EXPECT_EQ(0x7FFFFFFF, service.profiles);
-    EXPECT_EQ(true, service.enabled);
-    EXPECT_EQ(NET_FW_ACTION_ALLOW, service.action);
-    const FirewallRule& web = firewall.rules[1];
-    EXPECT_EQ(L"Web", web.name);
-    EXPECT_FALSE(web.application.has_value()) << "empty path";
-    EXPECT_FALSE(web.localPorts.has_value()) << "empty ports";
-    EXPECT_EQ(firewall.rules[2].name, service.name);
+    const FirewallRule service{L"Service", L"Backup service", L"Ondex Harbor", L"C:\\H\\svc.exe", L"80,443",
+                               NET_FW_IP_PROTOCOL_TCP, 0x7FFFFFFF, NET_FW_ACTION_ALLOW, true};
+    EXPECT_EQ(service, firewall.rules[0]);
+    // Empty path and ports are never set.
+    EXPECT_EQ((FirewallRule{L"Web", L"Web ports", L"Ondex", {}, {}, NET_FW_IP_PROTOCOL_TCP, 0x7FFFFFFF,
+                            NET_FW_ACTION_ALLOW, true}),
+              firewall.rules[1]);
+    EXPECT_EQ(service, firewall.rules[2]);
 }
 
 TEST_F(Firewall, MissingOrMalformedDataChangesNothing) {
