@@ -90,7 +90,9 @@ UINT OxMsiEnumRelatedProductsWrp::Enumerate(DWORD index, wchar_t* buffer) {
 }
 
 UINT OxMsiEnumClientsWrp::Enumerate(DWORD index, wchar_t* buffer) {
-    return ::MsiEnumClientsW(componentCode_.c_str(), index, buffer);
+    // A component that no product has registered yet simply has no clients.
+    const UINT result = ::MsiEnumClientsW(componentCode_.c_str(), index, buffer);
+    return result == ERROR_UNKNOWN_COMPONENT ? ERROR_NO_MORE_ITEMS : result;
 }
 
 int OxMsiInstall::ProcessMessage(INSTALLMESSAGE type, MSIHANDLE record) {

@@ -209,7 +209,8 @@ private:
 class OxMsiInstall : public OxMsiObject {
 public:
     explicit OxMsiInstall(MSIHANDLE session) : OxMsiObject(session) {}
-    // The session belongs to the installer: closing only forgets it.
+    // The session belongs to the installer: closing or destroying only forgets it.
+    ~OxMsiInstall() override { handle_ = 0; }
     void Close() override { handle_ = 0; }
     virtual int ProcessMessage(INSTALLMESSAGE type, MSIHANDLE record);
     virtual OxMsiString GetName() const = 0;

@@ -56,7 +56,12 @@ protected:
 
     UINT RunIn(MSIRUNMODE mode, CountingAction& action) {
         g_mode = mode;
-        try { return action.Execute(); } catch (const OxWinError& e) { ADD_FAILURE() << "OxWinError " << e.Code(); return 99; }
+        try {
+            return action.Execute();
+        } catch (const OxWinError& error) {
+            ADD_FAILURE() << "OxWinError " << error.Code();
+            return ERROR_INSTALL_FAILURE;
+        }
     }
 
     TestPackage package_;
@@ -90,9 +95,8 @@ TEST_F(PhasedActionTest, RollbackAndCommitLoadTheStateRunTheirPhaseCleanUpAndDel
     MsiSetPropertyW(session, L"CustomActionData", storage.c_str());
     for (MSIRUNMODE mode : {MSIRUNMODE_ROLLBACK, MSIRUNMODE_COMMIT}) {
         CountingAction immediate(session);
-        g_mode = MSIRUNMODE_ADMIN;
         MsiSetPropertyW(session, L"CustomActionData", L"");
-        immediate.Execute();
+        ASSERT_EQ(RunIn(MSIRUNMODE_ADMIN, immediate), 0u);
         MsiSetPropertyW(session, L"CustomActionData", storage.c_str());
 
         CountingAction last(session);
