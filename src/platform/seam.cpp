@@ -25,6 +25,9 @@ const SystemApi kReal = {
     ::NetShareSetInfo,
     ::NetShareDel,
     ::GetVersionExW,
+    ::FindWindowW,
+    ::FindWindowExW,
+    ::MsiGetMode,
 };
 SystemApi g_api = kReal;
 }  // namespace

@@ -5,6 +5,8 @@
 // DLL exports nothing of this.
 #include <windows.h>
 #include <lm.h>
+#include <msi.h>
+#include <msiquery.h>
 
 namespace ondex::platform {
 
@@ -33,6 +35,10 @@ struct SystemApi {
     DWORD(WINAPI* NetShareDel)(LPWSTR, LPWSTR, DWORD);
     // The Windows version that picks the firewall interface.
     BOOL(WINAPI* GetVersionExW)(LPOSVERSIONINFOW);
+    // The setup library: the installer's dialog window and the session's run mode.
+    HWND(WINAPI* FindWindowW)(LPCWSTR, LPCWSTR);
+    HWND(WINAPI* FindWindowExW)(HWND, HWND, LPCWSTR, LPCWSTR);
+    BOOL(WINAPI* MsiGetMode)(MSIHANDLE, MSIRUNMODE);
 };
 
 // The process-wide table.
