@@ -21,6 +21,17 @@ constexpr wchar_t kCreator[] = L"Ondex.Harbor.DBCreator.CBackupCreator";
 const char kBind[] =
     "CorBindToRuntimeEx v4.0.30319 wks 16 {CB2F6723-AB3A-11D2-9C40-00C04FA30A3E} {CB2F6722-AB3A-11D2-9C40-00C04FA30A3E}";
 
+// The error that calling Create raises; S_OK (and a failure) when none.
+OxComError CreateFails(const OxClrHost& host) {
+    try {
+        host.CallMethod(kCreator, L"Create", {});
+    } catch (const OxComError& error) {
+        return error;
+    }
+    ADD_FAILURE() << "no exception";
+    return OxComError(S_OK);
+}
+
 // Runs first so that, in a whole-program run, the double is not loaded yet.
 TEST(ClrHostWithoutRuntime, WineBuiltinMscoreeReportsTheMissingRuntime) {
     if (::GetModuleHandleW(L"mscoree.dll")) GTEST_SKIP() << "the double is already loaded in this process";
@@ -90,15 +101,11 @@ TEST(ClrHost, ManagedExceptionBringsItsDescriptionAndCode) {
     clr.Throw(L"Ondex.Harbor.DBCreator.CBackupCreator.Create", 0x80131600, L"Cannot open database \"Harbor\".");
     {
         OxClrHost host(kAssembly, L"C:\\setup", L"v4.0.30319");
-        try {
-            host.CallMethod(kCreator, L"Create", {});
-            ADD_FAILURE() << "no exception";
-        } catch (const OxComError& error) {
-            EXPECT_TRUE(error.IsManagedException());
-            EXPECT_EQ(error.Result(), DISP_E_EXCEPTION);
-            EXPECT_EQ(error.ExceptionCode(), static_cast<HRESULT>(0x80131600));
-            EXPECT_EQ(error.Text(), L"Cannot open database \"Harbor\".");
-        }
+        const OxComError error = CreateFails(host);
+        EXPECT_TRUE(error.IsManagedException());
+        EXPECT_EQ(error.Result(), DISP_E_EXCEPTION);
+        EXPECT_EQ(error.ExceptionCode(), static_cast<HRESULT>(0x80131600));
+        EXPECT_EQ(error.Text(), L"Cannot open database \"Harbor\".");
     }
     EXPECT_EQ(clr.Calls().back(), "Stop");
     EXPECT_EQ(ClrDoubleScope::LiveObjects(), 0);
@@ -129,14 +136,10 @@ TEST(ClrHost, FailingCallsSurfaceTheirHresultAndLeaveNothingRunning) {
     ClrDoubleScope clr;
     clr.Fail(L"Invoke", DISP_E_TYPEMISMATCH, 3);
     OxClrHost host(kAssembly, L"C:\\setup", L"v4.0.30319");
-    try {
-        host.CallMethod(kCreator, L"Create", {});
-        ADD_FAILURE() << "no exception";
-    } catch (const OxComError& error) {
-        EXPECT_FALSE(error.IsManagedException());
-        EXPECT_EQ(error.Result(), DISP_E_TYPEMISMATCH);
-        EXPECT_EQ(error.ArgumentIndex(), 3u);
-    }
+    const OxComError error = CreateFails(host);
+    EXPECT_FALSE(error.IsManagedException());
+    EXPECT_EQ(error.Result(), DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(error.ArgumentIndex(), 3u);
 }
 
 }  // namespace

@@ -11,6 +11,10 @@
 // arguments. The variables are read at each call, so a test changes them
 // between calls. Loaded once, the double stays loaded (as the real runtime
 // keeps mscoree.dll), so its objects outlive the binding's FreeLibrary.
+// In-process tests find it beside the test program (WINEDLLOVERRIDES
+// mscoree=n,b); for msiexec runs copy it over system32\mscoree.dll of the
+// prefix and set mscoree=n; the variables reach the custom-action server
+// through msiexec's environment.
 #include <windows.h>
 #include <oleauto.h>
 
