@@ -1,0 +1,58 @@
+#include "clr_double_control.h"
+
+#include <sstream>
+
+#include "runtime/text_format.h"
+
+namespace ondex::test {
+namespace {
+
+void Append(std::wstring& list, const wchar_t* variable, const std::wstring& entry) {
+    list += entry + L";";
+    ::SetEnvironmentVariableW(variable, list.c_str());
+}
+
+std::wstring Hex(HRESULT code) { return runtime::FormatWide(L"0x%08X", static_cast<unsigned>(code)); }
+
+}  // namespace
+
+ClrDoubleScope::ClrDoubleScope() {
+    ::SetEnvironmentVariableW(L"OXCLR_DOUBLE_LOG", folder_.File(L"calls.log").c_str());
+    for (const wchar_t* name : {L"OXCLR_DOUBLE_FAIL", L"OXCLR_DOUBLE_RETURN", L"OXCLR_DOUBLE_THROW"}) {
+        ::SetEnvironmentVariableW(name, nullptr);
+    }
+}
+
+ClrDoubleScope::~ClrDoubleScope() {
+    for (const wchar_t* name : {L"OXCLR_DOUBLE_LOG", L"OXCLR_DOUBLE_FAIL", L"OXCLR_DOUBLE_RETURN", L"OXCLR_DOUBLE_THROW"}) {
+        ::SetEnvironmentVariableW(name, nullptr);
+    }
+}
+
+void ClrDoubleScope::Fail(const std::wstring& call, HRESULT code, int argumentIndex) {
+    Append(fail_, L"OXCLR_DOUBLE_FAIL",
+           call + L"=" + Hex(code) + (argumentIndex >= 0 ? L"@" + std::to_wstring(argumentIndex) : L""));
+}
+
+void ClrDoubleScope::Return(const std::wstring& method, bool value) {
+    Append(returns_, L"OXCLR_DOUBLE_RETURN", method + (value ? L"=true" : L"=false"));
+}
+
+void ClrDoubleScope::Throw(const std::wstring& method, HRESULT code, const std::wstring& description) {
+    Append(throws_, L"OXCLR_DOUBLE_THROW", method + L"=" + Hex(code) + L":" + description);
+}
+
+std::vector<std::string> ClrDoubleScope::Calls() const {
+    std::istringstream text(ReadFileBytes(folder_.File(L"calls.log")));
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(text, line);) lines.push_back(line);
+    return lines;
+}
+
+long ClrDoubleScope::LiveObjects() {
+    using Counter = long(WINAPI*)();
+    const FARPROC found = ::GetProcAddress(::GetModuleHandleW(L"mscoree.dll"), "OxClrDoubleLiveObjects");
+    return found ? reinterpret_cast<Counter>(reinterpret_cast<void (*)()>(found))() : -1;
+}
+
+}  // namespace ondex::test

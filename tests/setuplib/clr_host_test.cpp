@@ -1,0 +1,145 @@
+// The runtime host against Wine's own mscoree.dll (no runtime) and against
+// the runtime-host double beside the test program.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "clr_double_control.h"
+#include "setuplib/clr_host.h"
+
+namespace {
+
+using OxSetupLib::OxArguments;
+using OxSetupLib::OxClrHost;
+using OxSetupLib::OxComError;
+using OxSetupLib::OxVariant;
+using OxSetupLib::OxWinError;
+using ondex::test::ClrDoubleScope;
+using testing::ElementsAre;
+
+constexpr wchar_t kAssembly[] = L"C:\\setup\\Ondex.Harbor.DBCreator.dll";
+constexpr wchar_t kCreator[] = L"Ondex.Harbor.DBCreator.CBackupCreator";
+const char kBind[] =
+    "CorBindToRuntimeEx v4.0.30319 wks 16 {CB2F6723-AB3A-11D2-9C40-00C04FA30A3E} {CB2F6722-AB3A-11D2-9C40-00C04FA30A3E}";
+
+// The error that calling Create raises; S_OK (and a failure) when none.
+OxComError CreateFails(const OxClrHost& host) {
+    try {
+        host.CallMethod(kCreator, L"Create", {});
+    } catch (const OxComError& error) {
+        return error;
+    }
+    ADD_FAILURE() << "no exception";
+    return OxComError(S_OK);
+}
+
+// Runs first so that, in a whole-program run, the double is not loaded yet.
+TEST(ClrHostWithoutRuntime, WineBuiltinMscoreeReportsTheMissingRuntime) {
+    if (::GetModuleHandleW(L"mscoree.dll")) GTEST_SKIP() << "the double is already loaded in this process";
+    // Only the system folder, so the double beside the program is not found.
+    ::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    DWORD code = 0;
+    try {
+        OxClrHost host(kAssembly, L"C:\\setup", L"v4.0.30319");
+    } catch (const OxWinError& error) {
+        code = error.Code();
+    }
+    ::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
+    EXPECT_EQ(code, 0x80131700u);
+}
+
+TEST(ClrHost, StartsRuntimeAndDomainThenUnloadsAndStopsWhenDestroyed) {
+    ClrDoubleScope clr;
+    { OxClrHost host(kAssembly, L"C:\\setup", L"v4.0.30319"); }
+    EXPECT_THAT(clr.Calls(), ElementsAre(kBind, "Start", "CreateDomainSetup", "put_ApplicationBase C:\\setup",
+                                         "CreateDomainEx OndexSetupv4.0.30319 base=C:\\setup",
+                                         "UnloadDomain OndexSetupv4.0.30319", "Stop"));
+    EXPECT_EQ(ClrDoubleScope::LiveObjects(), 0);
+
+    ClrDoubleScope withoutBase;
+    { OxClrHost host(kAssembly, L"", L"v4.0.30319"); }
+    EXPECT_THAT(withoutBase.Calls(), testing::Contains("CreateDomainEx OndexSetupv4.0.30319 base="));
+    EXPECT_THAT(withoutBase.Calls(), testing::Not(testing::Contains(testing::StartsWith("put_ApplicationBase"))));
+}
+
+TEST(ClrHost, MethodRunsOnAnInstanceFromTheAssemblyWithArgumentsInCallOrder) {
+    ClrDoubleScope clr;
+    {
+        OxClrHost host(kAssembly, L"C:\\setup", L"v4.0.30319");
+        host.CallMethod(L"Ondex.Harbor.DBCreator.CLogger", L"MsiInit", OxArguments(OxVariant::Int(42)));
+        const OxVariant result =
+            host.CallMethod(kCreator, L"Create",
+                            OxArguments(OxVariant::Int(2), OxVariant::Text(L"SQLHOST"), OxVariant::Text(L"ONDEXSQL"),
+                                        OxVariant::Text(L""), OxVariant::Bool(false)));
+        EXPECT_EQ(result.Get().vt, VT_EMPTY);
+    }
+    const std::vector<std::string> calls = clr.Calls();
+    ASSERT_EQ(calls.size(), 15u);
+    EXPECT_THAT(std::vector<std::string>(calls.begin() + 5, calls.end() - 2),
+                ElementsAre("CreateInstanceFrom C:\\setup\\Ondex.Harbor.DBCreator.dll Ondex.Harbor.DBCreator.CLogger",
+                            "Unwrap Ondex.Harbor.DBCreator.CLogger", "GetIDsOfNames MsiInit 2048",
+                            "Invoke Ondex.Harbor.DBCreator.CLogger.MsiInit(int:42)",
+                            "CreateInstanceFrom C:\\setup\\Ondex.Harbor.DBCreator.dll Ondex.Harbor.DBCreator.CBackupCreator",
+                            "Unwrap Ondex.Harbor.DBCreator.CBackupCreator", "GetIDsOfNames Create 2048",
+                            "Invoke Ondex.Harbor.DBCreator.CBackupCreator.Create(int:2, bstr:SQLHOST, bstr:ONDEXSQL, "
+                            "bstr:, bool:false)"));
+    EXPECT_EQ(ClrDoubleScope::LiveObjects(), 0);
+}
+
+TEST(ClrHost, BooleanResultReachesTheCaller) {
+    ClrDoubleScope clr;
+    clr.Return(L"Ondex.Harbor.DBCreator.CBackupValidator.Validate", false);
+    clr.Return(L"Ondex.Harbor.DBCreator.CBackupLockValidator.Validate", true);
+    OxClrHost host(kAssembly, L"C:\\setup", L"v4.0.30319");
+    const OxVariant refused = host.CallMethod(L"Ondex.Harbor.DBCreator.CBackupValidator", L"Validate", {});
+    EXPECT_EQ(refused.Get().vt, VT_BOOL);
+    EXPECT_FALSE(refused.IsTrue());
+    EXPECT_TRUE(host.CallMethod(L"Ondex.Harbor.DBCreator.CBackupLockValidator", L"Validate", {}).IsTrue());
+}
+
+TEST(ClrHost, ManagedExceptionBringsItsDescriptionAndCode) {
+    ClrDoubleScope clr;
+    clr.Throw(L"Ondex.Harbor.DBCreator.CBackupCreator.Create", 0x80131600, L"Cannot open database \"Harbor\".");
+    {
+        OxClrHost host(kAssembly, L"C:\\setup", L"v4.0.30319");
+        const OxComError error = CreateFails(host);
+        EXPECT_TRUE(error.IsManagedException());
+        EXPECT_EQ(error.Result(), DISP_E_EXCEPTION);
+        EXPECT_EQ(error.ExceptionCode(), static_cast<HRESULT>(0x80131600));
+        EXPECT_EQ(error.Text(), L"Cannot open database \"Harbor\".");
+    }
+    EXPECT_EQ(clr.Calls().back(), "Stop");
+    EXPECT_EQ(ClrDoubleScope::LiveObjects(), 0);
+}
+
+TEST(ClrHost, FailingCallsSurfaceTheirHresultAndLeaveNothingRunning) {
+    struct Case {
+        const wchar_t* call;
+        HRESULT code;
+        const char* lastCall;  // the runtime is stopped only once started
+    };
+    for (const Case& c : {Case{L"CorBindToRuntimeEx", static_cast<HRESULT>(0x80131700), "CorBindToRuntimeEx"},
+                          Case{L"Start", E_OUTOFMEMORY, "Start"},
+                          Case{L"CreateDomainEx", static_cast<HRESULT>(0x80131509), "Stop"}}) {
+        SCOPED_TRACE(testing::Message() << c.lastCall);
+        ClrDoubleScope clr;
+        clr.Fail(c.call, c.code);
+        try {
+            OxClrHost host(kAssembly, L"C:\\setup", L"v4.0.30319");
+            ADD_FAILURE() << "no exception";
+        } catch (const OxComError& error) {
+            EXPECT_EQ(error.Result(), c.code);
+        }
+        EXPECT_THAT(clr.Calls().back(), testing::StartsWith(c.lastCall));
+        EXPECT_EQ(ClrDoubleScope::LiveObjects(), 0);
+    }
+
+    ClrDoubleScope clr;
+    clr.Fail(L"Invoke", DISP_E_TYPEMISMATCH, 3);
+    OxClrHost host(kAssembly, L"C:\\setup", L"v4.0.30319");
+    const OxComError error = CreateFails(host);
+    EXPECT_FALSE(error.IsManagedException());
+    EXPECT_EQ(error.Result(), DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(error.ArgumentIndex(), 3u);
+}
+
+}  // namespace
