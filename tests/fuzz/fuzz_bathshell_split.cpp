@@ -5,14 +5,9 @@
 #include <string>
 
 #include "prereq/shell_text.h"
+#include "fuzz_support.h"
 
 using ondex::prereq::kBathShellSeparator;
-
-namespace {
-void Require(bool condition) {
-    if (!condition) std::abort();
-}
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* bytes, unsigned long size) {
     const std::wstring data(bytes, bytes + size);

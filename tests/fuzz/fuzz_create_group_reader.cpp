@@ -8,14 +8,11 @@
 
 #include "runtime/deferred_text.h"
 #include "system/local_groups_text.h"
+#include "fuzz_support.h"
 
 using namespace ondex::system;
 
 namespace {
-
-void Require(bool condition) {
-    if (!condition) std::abort();
-}
 
 bool HasSeparator(const std::wstring& text) {
     return text.find(ondex::runtime::kDeferredSeparator) != std::wstring::npos;

@@ -9,14 +9,11 @@
 
 #include "runtime/deferred_text.h"
 #include "runtime/trace_flags.h"
+#include "fuzz_support.h"
 
 using namespace ondex::runtime;
 
 namespace {
-
-void Require(bool condition) {
-    if (!condition) std::abort();
-}
 
 // A token must lie inside the buffer and hold no separator.
 void CheckToken(const wchar_t* token, const std::vector<wchar_t>& buffer) {

@@ -5,12 +5,7 @@
 #include <string>
 
 #include "system/firewall_text.h"
-
-namespace {
-void Require(bool condition) {
-    if (!condition) std::abort();
-}
-}  // namespace
+#include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* bytes, unsigned long size) {
     const std::wstring data(bytes, bytes + size);

@@ -6,14 +6,11 @@
 #include <vector>
 
 #include "setuplib/state_format.h"
+#include "fuzz_support.h"
 
 using namespace OxSetupLib::state;
 
 namespace {
-
-void Require(bool condition) {
-    if (!condition) std::abort();
-}
 
 }  // namespace
 

@@ -8,14 +8,11 @@
 #include <tuple>
 
 #include "prereq/version_text.h"
+#include "fuzz_support.h"
 
 using namespace ondex::prereq;
 
 namespace {
-
-void Require(bool condition) {
-    if (!condition) std::abort();
-}
 
 std::wstring Units(const unsigned char* bytes, unsigned long size) {
     std::wstring text;

@@ -11,8 +11,7 @@
 #include "support/package.h"
 #include "support/seam_override.h"
 
-extern "C" UINT __stdcall CheckDotNetFx20(MSIHANDLE hInstall);
-extern "C" UINT __stdcall InstallDotNetFx20(MSIHANDLE hInstall);
+#include "exports/exports.h"
 
 using namespace ondex;
 using namespace ondex::test;

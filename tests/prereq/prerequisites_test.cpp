@@ -13,8 +13,7 @@
 #include "support/package.h"
 #include "support/seam_override.h"
 
-extern "C" UINT __stdcall CheckPrerequisites(MSIHANDLE hInstall);
-extern "C" UINT __stdcall InstallPrerequisites(MSIHANDLE hInstall);
+#include "exports/exports.h"
 
 using namespace ondex;
 using namespace ondex::test;

@@ -15,9 +15,7 @@
 #include "support/installed_product.h"
 #include "support/package.h"
 
-extern "C" UINT __stdcall IsProductLineInstalled(MSIHANDLE hInstall);
-extern "C" UINT __stdcall IsProductInstalled(MSIHANDLE hInstall);
-extern "C" UINT __stdcall GetMsiPath(MSIHANDLE hInstall);
+#include "exports/exports.h"
 
 using namespace ondex;
 using namespace ondex::test;

@@ -14,9 +14,7 @@
 #include "support/package.h"
 #include "support/seam_override.h"
 
-extern "C" UINT __stdcall ShellProgress(MSIHANDLE hInstall);
-extern "C" UINT __stdcall ShellProgressHidden(MSIHANDLE hInstall);
-extern "C" UINT __stdcall BathShell(MSIHANDLE hInstall);
+#include "exports/exports.h"
 
 using namespace ondex;
 using namespace ondex::test;

@@ -9,13 +9,7 @@
 #include "support/package.h"
 #include "support/seam_override.h"
 
-extern "C" UINT __stdcall IsUserAdmin(MSIHANDLE hInstall);
-extern "C" UINT __stdcall HideCancelButton(MSIHANDLE hInstall);
-extern "C" UINT __stdcall ShowCancelButton(MSIHANDLE hInstall);
-extern "C" UINT __stdcall ScheduleLogoff(MSIHANDLE hInstall);
-extern "C" UINT __stdcall AskOKCancel(MSIHANDLE hInstall);
-extern "C" UINT __stdcall GetCoreNumber(MSIHANDLE hInstall);
-extern "C" UINT __stdcall GetInstallationSummary(MSIHANDLE hInstall);
+#include "exports/exports.h"
 
 using namespace ondex::test;
 using Lines = std::vector<std::wstring>;

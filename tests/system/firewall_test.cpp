@@ -10,8 +10,7 @@
 #include "support/seam_override.h"
 #include "system/firewall_doubles.h"
 
-extern "C" UINT __stdcall FirewallAddApplication(MSIHANDLE hInstall);
-extern "C" UINT __stdcall FirewallRemoveApplication(MSIHANDLE hInstall);
+#include "exports/exports.h"
 
 using namespace ondex::test;
 using Lines = std::vector<std::wstring>;

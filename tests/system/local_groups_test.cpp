@@ -15,11 +15,7 @@
 #include "support/package.h"
 #include "support/seam_override.h"
 
-extern "C" UINT __stdcall CreateLocalGroups(MSIHANDLE hInstall);
-extern "C" UINT __stdcall CreateLocalGroupsImmediate(MSIHANDLE hInstall);
-extern "C" UINT __stdcall RemoveLocalGroups(MSIHANDLE hInstall);
-extern "C" UINT __stdcall CreateGroup(MSIHANDLE hInstall);
-extern "C" UINT __stdcall RemoveGroup(MSIHANDLE hInstall);
+#include "exports/exports.h"
 
 using namespace ondex::test;
 using Lines = std::vector<std::wstring>;

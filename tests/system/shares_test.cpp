@@ -14,9 +14,7 @@
 #include "system/share_double.h"
 #include "system/shares.h"
 
-extern "C" UINT __stdcall CheckShareFolder(MSIHANDLE hInstall);
-extern "C" UINT __stdcall ShareLocalFolder(MSIHANDLE hInstall);
-extern "C" UINT __stdcall DelShareFolder(MSIHANDLE hInstall);
+#include "exports/exports.h"
 
 using namespace ondex::test;
 using Lines = std::vector<std::wstring>;

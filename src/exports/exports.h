@@ -1,0 +1,35 @@
+#pragma once
+// The exported custom actions, for programs that link the export functions
+// (the tests call exactly what the installer calls).
+#include <windows.h>
+#include <msi.h>
+
+extern "C" {
+UINT __stdcall ShellProgress(MSIHANDLE hInstall);
+UINT __stdcall ShellProgressHidden(MSIHANDLE hInstall);
+UINT __stdcall BathShell(MSIHANDLE hInstall);
+UINT __stdcall CheckPrerequisites(MSIHANDLE hInstall);
+UINT __stdcall InstallPrerequisites(MSIHANDLE hInstall);
+UINT __stdcall CheckDotNetFx20(MSIHANDLE hInstall);
+UINT __stdcall InstallDotNetFx20(MSIHANDLE hInstall);
+UINT __stdcall IsUserAdmin(MSIHANDLE hInstall);
+UINT __stdcall HideCancelButton(MSIHANDLE hInstall);
+UINT __stdcall ShowCancelButton(MSIHANDLE hInstall);
+UINT __stdcall ScheduleLogoff(MSIHANDLE hInstall);
+UINT __stdcall IsProductLineInstalled(MSIHANDLE hInstall);
+UINT __stdcall IsProductInstalled(MSIHANDLE hInstall);
+UINT __stdcall GetMsiPath(MSIHANDLE hInstall);
+UINT __stdcall AskOKCancel(MSIHANDLE hInstall);
+UINT __stdcall GetCoreNumber(MSIHANDLE hInstall);
+UINT __stdcall GetInstallationSummary(MSIHANDLE hInstall);
+UINT __stdcall CreateLocalGroups(MSIHANDLE hInstall);
+UINT __stdcall CreateLocalGroupsImmediate(MSIHANDLE hInstall);
+UINT __stdcall RemoveLocalGroups(MSIHANDLE hInstall);
+UINT __stdcall CreateGroup(MSIHANDLE hInstall);
+UINT __stdcall RemoveGroup(MSIHANDLE hInstall);
+UINT __stdcall CheckShareFolder(MSIHANDLE hInstall);
+UINT __stdcall ShareLocalFolder(MSIHANDLE hInstall);
+UINT __stdcall DelShareFolder(MSIHANDLE hInstall);
+UINT __stdcall FirewallAddApplication(MSIHANDLE hInstall);
+UINT __stdcall FirewallRemoveApplication(MSIHANDLE hInstall);
+}
