@@ -2,7 +2,10 @@
 # The main job: builds OndexSetupCA.dll, builds a demo package that runs the
 # library's actions, installs it with Wine's msiexec in the build prefix and
 # prints what the actions did. A second package, whose last tool fails, shows
-# the failure and the rollback; a third runs the prerequisite engine.
+# the failure and the rollback; a third runs the prerequisite engine. The
+# last section installs the end-to-end tests' packages for local groups,
+# firewall exceptions and folder sharing and shows what those actions passed
+# and logged.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -36,7 +39,7 @@ report_actions() {
   shift
   echo "Actions:"
   for action in "$@"; do
-    printf '    %-22s %s\n' "$action" "$(describe_result "$(e2e_action_result "$log" "$action")")"
+    printf '    %-30s %s\n' "$action" "$(describe_result "$(e2e_action_result "$log" "$action")")"
   done
 }
 
@@ -132,3 +135,80 @@ echo "wine msiexec /i demo.msi /qn /l*vx $E2E_WORK/install.log -> exit code $E2E
 report_prerequisites install.log.txt
 e2e_uninstall demo.msi remove.log
 echo "Removal: exit code $E2E_RC; the marker is $(e2e_marker_installed demo-prerequisites && echo still there || echo gone)"
+
+# ---- System changes: local groups, firewall exceptions, folder sharing ----
+
+# report_library_lines LOG_TXT ACTION...: each action's result and the lines
+# the library logged during its run(s): its own "Tolka" lines and trace lines.
+report_library_lines() {
+  local log=$1 action pattern
+  shift
+  report_actions "$log" "$@"
+  pattern=$(IFS='|'; echo "$*")
+  echo "Installer log, lines from the library:"
+  grep -E "^Tolka [0-9]|^($pattern):  " "$log" | tr -d '\r' | sed 's/^/    /' || echo "    (none)"
+}
+
+echo
+echo "== System changes: local groups, firewall exceptions, folder sharing"
+echo "Wine's own stubs answer these calls (NetLocalGroupAdd reports success without doing anything, NetShareAdd"
+echo "answers 50, the firewall classes accept everything), so the report shows what the library passed and logged."
+
+echo
+echo "-- Local groups: LocalGroup rows B Harbor Readers (in Administrators), A Harbor Operators, Z Ghost (must exist)"
+e2e_init "$build/bin/OndexSetupCA.dll" "$build/wine-run.sh" "$build/demo/groups"
+e2e_settings_clear
+e2e_reg delete 'HKLM\SOFTWARE\Ondex\Setup' /f || true
+e2e_settings_dword CreateGroup 516  # 0x204: trace events to the trace file
+e2e_settings_dword INTF_InitDeferredCAData 516
+e2e_settings_dword INTF_deserializeNxtToken 516
+e2e_settings_dword INTF_executeCreateLocalGroups 1028  # 0x404: trace events to the installer log
+e2e_build_groups_package demo.msi
+e2e_install demo.msi install.log
+echo "wine msiexec /i demo.msi /qn /l*vx $E2E_WORK/install.log -> exit code $E2E_RC"
+report_library_lines install.log.txt CreateLocalGroupsImmediate CreateLocalGroups CreateGroup
+echo "What CreateGroup received, one deferred run per scheduled row (trace file $E2E_WORK/tlk; <01> separates the fields):"
+if [ -s tlk ]; then
+  e2e_text tlk | sed -n 's/\x01/<01>/g; s/^ *InitDeferredCAData: Custom Action data: /    data   /p;
+    s/^ *deserializeNxtToken: deserializeData result: hr = 0: /        read   /p'
+else echo "    (none)"; fi
+e2e_uninstall demo.msi remove.log
+echo "Removal: exit code $E2E_RC; RemoveLocalGroups $(describe_result "$(e2e_action_result remove.log.txt RemoveLocalGroups)")"
+e2e_reg delete 'HKLM\SOFTWARE\Ondex\Setup' /f || true
+
+echo
+echo "-- Firewall exceptions: work lists set by type-51 property actions"
+e2e_init "$build/bin/OndexSetupCA.dll" "$build/wine-run.sh" "$build/demo/firewall"
+e2e_settings_clear
+e2e_settings_dword FirewallAddApplication 1028  # 0x404: trace events to the installer log
+e2e_settings_dword FirewallRemoveApplication 1028
+e2e_build_firewall_package demo.msi \
+  'Ondex Harbor|C:\Ondex\harbor.exe|Ondex Harbor|Catalog service|8080|Ondex' \
+  'Ondex Harbor|C:\Ondex\harbor.exe|Ondex Harbor|8080'
+e2e_install demo.msi install.log
+echo "wine msiexec /i demo.msi /qn /l*vx $E2E_WORK/install.log -> exit code $E2E_RC"
+echo "FirewallAddApplication's data: $(e2e_property install.log.txt FirewallAddApplication)"
+report_library_lines install.log.txt SetFirewallAddApplication FirewallAddApplication
+e2e_uninstall demo.msi remove.log
+echo "Removal: exit code $E2E_RC"
+report_library_lines remove.log.txt SetFirewallRemoveApplication FirewallRemoveApplication
+
+echo
+echo "-- Folder sharing: CheckShareFolder checks CATALOGPATH, ShareLocalFolder and DelShareFolder get \"|\" data"
+e2e_init "$build/bin/OndexSetupCA.dll" "$build/wine-run.sh" "$build/demo/shares"
+e2e_settings_clear
+for action in CheckShareFolder ShareLocalFolder DelShareFolder; do e2e_settings_dword $action 1028; done
+e2e_build_shares_package local.msi
+e2e_install local.msi local.log 'CATALOGPATH=C:\OndexCatalog\' CATSHARENAME=OndexCatalog
+echo "wine msiexec /i local.msi /qn /l*vx $E2E_WORK/local.log CATALOGPATH=C:\\OndexCatalog\\ CATSHARENAME=OndexCatalog -> exit code $E2E_RC"
+echo "(NetShareAdd's 50 fails ShareLocalFolder and so the installation: msiexec's 1603, 67 in a Linux shell)"
+echo "CheckShareFolderResult = $(e2e_property local.log.txt CheckShareFolderResult); ShareLocalFolder's data: $(e2e_property local.log.txt ShareLocalFolder)"
+report_library_lines local.log.txt CheckShareFolder SetShareLocalFolder ShareLocalFolder
+e2e_build_shares_package root.msi
+e2e_install root.msi root.log 'CATALOGPATH=C:\' CATSHARENAME=OndexCatalog
+echo "wine msiexec /i root.msi /qn /l*vx $E2E_WORK/root.log CATALOGPATH=C:\\ CATSHARENAME=OndexCatalog -> exit code $E2E_RC"
+echo "CheckShareFolderResult = $(e2e_property root.log.txt CheckShareFolderResult)"
+report_library_lines root.log.txt CheckShareFolder SetShareLocalFolder ShareLocalFolder
+e2e_uninstall root.msi remove.log CATSHARENAME=OndexCatalog
+echo "Removal with CATSHARENAME=OndexCatalog: exit code $E2E_RC; DelShareFolder's data: $(e2e_property remove.log.txt DelShareFolder)"
+report_library_lines remove.log.txt SetDelShareFolder DelShareFolder

@@ -14,8 +14,7 @@ trap 'e2e_msiexec /x firewall.msi /qn' EXIT
 
 add='Ondex Harbor|C:\Ondex\harbor.exe|Ondex Harbor|Backup service|8080,8443|Ondex|C:\Ondex\web.exe|Ondex Web|Web||Ondex'
 remove='Ondex Harbor|C:\Ondex\harbor.exe|Ondex Harbor|8080,8443'
-wixl -a x64 -o firewall.msi -D "ProductCode=$(e2e_uuid)" -D "ComponentGuid=$(e2e_uuid)" \
-  -D "AddData=$add" -D "RemoveData=$remove" "$E2E_DIR/firewall.wxs" || exit 1
+e2e_build_firewall_package firewall.msi "$add" "$remove" || exit 1
 
 e2e_install firewall.msi seven.log 'FIREWALLADD=Harbor|C:\Ondex\harbor.exe|Harbor|d|80|g|extra'
 log=seven.log.txt

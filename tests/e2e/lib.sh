@@ -1,5 +1,6 @@
 # Shell helpers of the end-to-end tests and the demo: build a package from
-# package.wxs (wixl, then msibuild for the Property rows), install it with
+# one of the .wxs files beside this one (wixl, then msibuild for custom tables
+# and Property rows), install it with
 # Wine's msiexec in the build tree's prefix, read its verbose log, and count
 # expectations. Sourced, not run.
 
@@ -69,6 +70,29 @@ e2e_build_prerequisite_package() {
   e2e_add_properties "$msi" "$@"
 }
 
+# e2e_build_groups_package MSI [NAME=VALUE ...]
+# Builds MSI from groups_package.wxs with the LocalGroup table of
+# LocalGroup.idt: rows B (Harbor Readers, in Administrators), A (Harbor
+# Operators) and Z (Ghost, a group the package demands but does not create).
+e2e_build_groups_package() {
+  local msi=$1
+  shift
+  e2e_wixl "$E2E_DIR/groups_package.wxs" "$msi" groups || return 1
+  msibuild "$msi" -i "$E2E_DIR/LocalGroup.idt" || return 1
+  e2e_add_properties "$msi" "$@"
+}
+
+# e2e_build_firewall_package MSI ADD_LIST REMOVE_LIST: builds MSI from
+# firewall.wxs with the "|"-separated work lists of FirewallAddApplication
+# (installation) and FirewallRemoveApplication (removal).
+e2e_build_firewall_package() {
+  e2e_wixl "$E2E_DIR/firewall.wxs" "$1" firewall -D "AddData=$2" -D "RemoveData=$3"
+}
+
+# e2e_build_shares_package MSI: builds MSI from shares.wxs; CATALOGPATH and
+# CATSHARENAME are given on the msiexec command line.
+e2e_build_shares_package() { e2e_wixl "$E2E_DIR/shares.wxs" "$1" shares; }
+
 # e2e_msiexec ARGS...: Wine's msiexec in the build prefix; its standard output
 # (where a failing tool's captured output is copied) is appended to msiexec.out.
 # Returns msiexec's exit code as the shell sees it (1603 arrives as 67).
@@ -86,11 +110,13 @@ e2e_install() {
   e2e_log_text "$log"
 }
 
-# e2e_uninstall MSI LOG: silent removal, exit code in E2E_RC.
+# e2e_uninstall MSI LOG [NAME=VALUE ...]: silent removal, exit code in E2E_RC.
 e2e_uninstall() {
+  local msi=$1 log=$2
+  shift 2
   E2E_RC=0
-  e2e_msiexec /x "$1" /qn /l*vx "$2" || E2E_RC=$?
-  e2e_log_text "$2"
+  e2e_msiexec /x "$msi" /qn /l*vx "$log" "$@" || E2E_RC=$?
+  e2e_log_text "$log"
 }
 
 # e2e_text FILE: the file's text without carriage returns; nothing when absent.
@@ -110,6 +136,12 @@ e2e_action_result() {
 # e2e_property LOG_TXT NAME: NAME's value in the engine's closing property
 # dump ("Property(S): NAME = value"); nothing when it is empty or unset.
 e2e_property() { sed -n "s/^Property(S): $2 = //p" "$1" | tr -d "\r" | tail -1; }
+
+# e2e_tolka_lines LOG_TXT ACTION: the library's time-stamped lines ("Tolka
+# h:mm:ss: text", given without the prefix) logged by ACTION's run(s).
+e2e_tolka_lines() {
+  sed -n "/^Action start [0-9:]*: $2\./,/^Action ended [0-9:]*: $2\./s/^Tolka [0-9:]*: //p" "$1"
+}
 
 e2e_reg() { "$E2E_WINE" reg "$@" </dev/null >/dev/null 2>&1; }
 e2e_settings_clear() { e2e_reg delete "$E2E_SETTINGS_KEY" /f || true; }

@@ -19,17 +19,7 @@ e2e_settings_dword INTF_InitDeferredCAData 516
 e2e_settings_dword INTF_deserializeNxtToken 516
 e2e_settings_dword INTF_executeCreateLocalGroups 1028
 
-wixl -a x64 -o groups.msi -D "ProductCode=$(e2e_uuid)" -D "ComponentGuid=$(e2e_uuid)" \
-  "$E2E_DIR/groups_package.wxs" || exit 1
-{
-  printf 'LocalGroup\tComponent_\tName\tDescription\tParentGroup\tAttributes\tResultProperty\n'
-  printf 's72\ts72\ts255\tL255\tS255\tI4\tS72\n'
-  printf 'LocalGroup\tLocalGroup\n'
-  printf 'B\tGroups\tHarbor Readers\tRead only\tAdministrators\t5\t\n'
-  printf 'A\tGroups\tHarbor Operators\t\t\t9\t\n'
-  printf 'Z\tGroups\tGhost\t\t\t2\t\n'
-} >LocalGroup.idt
-msibuild groups.msi -i LocalGroup.idt || exit 1
+e2e_build_groups_package groups.msi || exit 1
 
 e2e_install groups.msi install.log
 log=install.log.txt
