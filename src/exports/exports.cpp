@@ -64,4 +64,5 @@ ONDEX_CLASSIC_ACTION(FirewallRemoveApplication, ondex::system::FirewallRemoveApp
 // Managed extension actions, run by the setup library.
 ONDEX_SETUPLIB_ACTION(OxaSQLAssemblyCaller, OxSQLAssemblyCaller)
 ONDEX_SETUPLIB_ACTION(OxaRegisterWMISvc, OxRegisterWMISvc)
+ONDEX_SETUPLIB_ACTION(OxaCheckSelectedDatabase, OxCheckSelectedDatabase)
 ONDEX_SETUPLIB_ACTION(OxaDetectMVXBeta, OxDetectMVXBeta)

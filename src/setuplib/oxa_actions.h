@@ -72,7 +72,7 @@ public:
     UINT Execute() override;
 
 private:
-    void PrepareSupportFiles(UINT& messageId);
+    void PrepareSupportFiles(UINT& messageId, OxMsiString& failedFile);
     bool Validate(const wchar_t* validatorType);
 
     OxMsiString supportFolder_;
