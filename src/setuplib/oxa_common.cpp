@@ -43,6 +43,21 @@ bool DetectUpgrade(OxCustomAction& action, bool ignoreMvx) {
     return false;
 }
 
+Selection SelectInstallAction(OxCustomAction& action, int componentMode, bool ignoreMvx, std::int32_t current) {
+    const bool upgrading = !action.GetProperty(L"UPGRADINGPRODUCTCODE").empty();
+    Selection selection{current, action.GetProperty(L"Installed").empty() && DetectUpgrade(action, ignoreMvx),
+                        ERROR_SUCCESS};
+    const SelectedAction selected = SelectActionForMode(componentMode, upgrading, selection.upgradeDetected);
+    if (selected == SA_NONE) {
+        action.ShowMessage(kErrorMessage, action.LoadString(103));
+        selection.result = ERROR_INSTALL_FAILURE;
+    } else {
+        selection.action = selected;
+    }
+    action.Log(L"Selected action: %d.", selection.action);
+    return selection;
+}
+
 void SetDeferredData(const OxCustomAction& action, const wchar_t* className, const OxMsiString& storage) {
     for (const wchar_t* ending : {L"_Commit64", L"_ExecuteInstall64", L"_ExecuteRemove64", L"_Rollback64"})
         action.SetProperty((className + std::wstring(ending)).c_str(), storage.c_str());

@@ -2,6 +2,7 @@
 // Pieces shared by the managed extension actions: per-product storage,
 // upgrade detection, deferred-data properties, stage logging and the
 // reporting of failed managed calls.
+#include <cstdint>
 #include <utility>
 
 #include "setuplib/clr_host.h"
@@ -25,6 +26,22 @@ OxMsiString ProductStorageFolder(OxCustomAction& action);
 // True when a code of the Upgrade table has a related product installed;
 // with `ignoreMvx` the mail-explorer code is skipped.
 bool DetectUpgrade(OxCustomAction& action, bool ignoreMvx);
+// The immediate phase's choice from the component mode, the upgrade state and
+// the Upgrade table; an unmappable mode is shown and keeps `current`.
+struct Selection {
+    std::int32_t action;
+    bool upgradeDetected;
+    UINT result;
+};
+Selection SelectInstallAction(OxCustomAction& action, int componentMode, bool ignoreMvx, std::int32_t current);
+// The first deferred invocation is the remove stage, every later one the install stage.
+template <typename RunStage>
+UINT RunDeferredStage(std::uint8_t& removeStageDone, RunStage run) {
+    if (removeStageDone) return run(Stage::Install);
+    const UINT result = run(Stage::Remove);
+    removeStageDone = 1;
+    return result;
+}
 // Gives `storage` to the deferred actions <className>_Commit64, _ExecuteInstall64, ...
 void SetDeferredData(const OxCustomAction& action, const wchar_t* className, const OxMsiString& storage);
 // After rollback or commit: the storage file goes now or at the next restart.

@@ -45,18 +45,8 @@ UINT OxSQLAssemblyCaller::Immediate() {
     Log(L"Extension assembly path: '%s'.", assemblyPath_.c_str());
     Log(L"Service component mode: %d.", mode);
 
-    const bool upgrading = !GetProperty(L"UPGRADINGPRODUCTCODE").empty();
-    const bool upgradeDetected = GetProperty(L"Installed").empty() && DetectUpgrade(*this, false);
-    UINT result = ERROR_SUCCESS;
-    const SelectedAction selected = SelectActionForMode(mode, upgrading, upgradeDetected);
-    if (selected == SA_NONE) {
-        ShowMessage(kErrorMessage, LoadString(103));
-        result = ERROR_INSTALL_FAILURE;
-    } else {
-        selectedAction_ = selected;
-    }
-
-    Log(L"Selected action: %d.", selectedAction_);
+    const Selection selection = SelectInstallAction(*this, mode, false, selectedAction_);
+    selectedAction_ = selection.action;
     installFolder_ = GetProperty(L"INSTALLDIR");
     databaseFile_ = GetProperty(L"OX_BCK_DB_FILE");
     databaseQuery_ = GetProperty(L"OX_BCK_DB_QUERY");
@@ -64,7 +54,7 @@ UINT OxSQLAssemblyCaller::Immediate() {
     sqlInstanceName_ = GetProperty(L"SQL_SERVER_INSTANCE");
     sqlServerDatabase_ = GetProperty(L"IS_SQLSERVER_DATABASE");
 
-    if (upgradeDetected) {
+    if (selection.upgradeDetected) {
         OxExtensionData data(GetProperty(L"ProductCode"));
         if (!GetProperty(L"OxRPCDataExist").empty()) data.Load();
         data.assemblyPath = installFolder_ + L"Ondex.Harbor.Setup.dll";
@@ -78,14 +68,11 @@ UINT OxSQLAssemblyCaller::Immediate() {
         SetProperty(L"OxRPCDataExist", L"1");
     }
     SetDeferredData(*this, L"OxSQLAssemblyCaller", StorageName());
-    return result;
+    return selection.result;
 }
 
 UINT OxSQLAssemblyCaller::Deferred() {
-    if (removeStageDone_) return RunStage(Stage::Install);
-    const UINT result = RunStage(Stage::Remove);
-    removeStageDone_ = 1;
-    return result;
+    return RunDeferredStage(removeStageDone_, [&](Stage stage) { return RunStage(stage); });
 }
 
 UINT OxSQLAssemblyCaller::Rollback() { return RunStage(Stage::Rollback); }

@@ -45,19 +45,10 @@ UINT OxRegisterWMISvc::Immediate() {
     Log(L"Service component mode: %d.", mode);
     Log(L"Service executable: %s.", serviceExecutable_.c_str());
 
-    const bool upgrading = !GetProperty(L"UPGRADINGPRODUCTCODE").empty();
-    const bool upgradeDetected = GetProperty(L"Installed").empty() && DetectUpgrade(*this, true);
-    UINT result = ERROR_SUCCESS;
-    const SelectedAction selected = SelectActionForMode(mode, upgrading, upgradeDetected);
-    if (selected == SA_NONE) {
-        ShowMessage(kErrorMessage, LoadString(103));
-        result = ERROR_INSTALL_FAILURE;
-    } else {
-        selectedAction_ = selected;
-    }
-    Log(L"Selected action: %d.", selectedAction_);
+    const Selection selection = SelectInstallAction(*this, mode, true, selectedAction_);
+    selectedAction_ = selection.action;
 
-    if (upgradeDetected) {
+    if (selection.upgradeDetected) {
         OxExtensionData data(GetProperty(L"ProductCode"));
         if (!GetProperty(L"OxRPCDataExist").empty()) data.Load();
         data.assemblyPath = GetProperty(L"INSTALLDIR") + L"Ondex.Harbor.Setup.dll";
@@ -66,14 +57,11 @@ UINT OxRegisterWMISvc::Immediate() {
         SetProperty(L"OxRPCDataExist", L"1");
     }
     SetDeferredData(*this, L"OxaRegisterWMISvc", StorageName());
-    return result;
+    return selection.result;
 }
 
 UINT OxRegisterWMISvc::Deferred() {
-    if (removeStageDone_) return RunStage(Stage::Install);
-    const UINT result = RunStage(Stage::Remove);
-    removeStageDone_ = 1;
-    return result;
+    return RunDeferredStage(removeStageDone_, [&](Stage stage) { return RunStage(stage); });
 }
 
 // The rollback undoes only what a deferred stage recorded in the rollback

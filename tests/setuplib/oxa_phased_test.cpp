@@ -6,6 +6,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "clr_double_control.h"
 #include "runtime/text_format.h"
 #include "setuplib/oxsetuplib.h"
@@ -14,6 +16,7 @@
 #include "support/seam_override.h"
 
 extern "C" UINT __stdcall OxaSQLAssemblyCaller(MSIHANDLE);
+extern "C" UINT __stdcall OxaRegisterWMISvc(MSIHANDLE);
 
 using namespace OxSetupLib;
 using namespace ondex::test;
@@ -290,6 +293,54 @@ TEST_F(SqlAssemblyCallerTest, AnOlderRelatedProductLeavesTheUpgradeToTheExtensio
     EXPECT_EQ(Run(OxaSQLAssemblyCaller, MSIRUNMODE_SCHEDULED, Storage()), 0u);
     EXPECT_TRUE(Logged(L"Upgrade will be performed in OxRPCExtension action."));
     EXPECT_TRUE(clr_.Calls().empty());
+}
+
+class RegisterWmiTest : public PhasedTestBase {
+protected:
+    void SetUp() override {
+        PhasedTestBase::SetUp();
+        AddServiceComponent(package_, L"Ondex.Harbor.WmiServer.Core.dll_x64", L"{2382D326-DB5B-4140-B3C4-6DCE5759A20A}",
+                            {{L"ondex.harbor.wmiserver.core.", L"Ondex.Harbor.WmiServer.Core.dll"},
+                             {L"Ondex.Harbor.WmiServer.exe1", L"Ondex.Harbor.WmiServer.exe"}});
+    }
+    std::wstring Storage() const { return GetTempFolder() + kProductCode + L"\\OxRegisterWMISvc"; }
+    std::string Install() const {
+        return "Ondex.Harbor.WmiServer.Core.CWmiInstaller.MsiInstall(bstr:" +
+               ondex::runtime::ToAnsi(InstallDir()) + "Ondex.Harbor.WmiServer.exe)";
+    }
+};
+
+TEST_F(RegisterWmiTest, FreshInstallRegistersTypesAndASetupWarningOfTheRuntimeDoesNotFailTheStage) {
+    const MSIHANDLE session = Open();
+    PlaceFile(L"Ondex.Harbor.WmiServer.Core.dll");
+    ASSERT_EQ(Run(OxaRegisterWMISvc, MSIRUNMODE_ADMIN), 0u);
+    EXPECT_TRUE(Logged(L"Service executable: " + InstallDir() + L"Ondex.Harbor.WmiServer.exe."));
+    EXPECT_TRUE(Logged(L"Selected action: 2."));
+    for (const wchar_t* name : {L"OxaRegisterWMISvc_Commit64", L"OxaRegisterWMISvc_ExecuteInstall64",
+                                L"OxaRegisterWMISvc_ExecuteRemove64", L"OxaRegisterWMISvc_Rollback64"})
+        EXPECT_EQ(Property(session, name), Storage()) << name;
+
+    EXPECT_EQ(Run(OxaRegisterWMISvc, MSIRUNMODE_SCHEDULED, Storage()), 0u);
+    clr_.Throw(L"Ondex.Harbor.WmiServer.Core.CWmiInstaller.MsiInstall", 0x80131600, L"Types already registered.");
+    EXPECT_EQ(Run(OxaRegisterWMISvc, MSIRUNMODE_SCHEDULED, Storage()), 0u);
+    EXPECT_TRUE(Logged(L"Executing Ondex.Harbor.WmiServer.Core.CWmiInstaller.MsiInstall()..."));
+    EXPECT_THAT(ManagedCalls(), ElementsAre(Install()));
+    EXPECT_THAT(Shown(), ElementsAre(Pair(L"Types already registered.", MB_ICONWARNING)));
+
+    // Any other managed exception is an error; the rollback of a fresh install only logs.
+    ClrDoubleScope failing;
+    failing.Throw(L"Ondex.Harbor.WmiServer.Core.CWmiInstaller.MsiInstall", 0x80131500, L"Access denied.");
+    EXPECT_EQ(Run(OxaRegisterWMISvc, MSIRUNMODE_SCHEDULED, Storage()), 1602u);
+    EXPECT_THAT(Shown()[1], Pair(L"Access denied.", MB_ICONERROR));
+    EXPECT_EQ(Run(OxaRegisterWMISvc, MSIRUNMODE_ROLLBACK, Storage()), 0u);
+    EXPECT_TRUE(Logged(L"Executing Rollback for action '2' ..."));
+    EXPECT_TRUE(Logged(L"=========OxRegisterWMISvc: Cleaning up temporary data."));
+    // Only the failed MsiInstall reached the runtime; the rollback called nothing.
+    const std::vector<std::string> calls = failing.Calls();
+    EXPECT_EQ(std::count_if(calls.begin(), calls.end(),
+                            [](const std::string& call) { return call.rfind("Invoke ", 0) == 0; }),
+              1);
+    EXPECT_FALSE(PathExists(Storage()));
 }
 
 }  // namespace
