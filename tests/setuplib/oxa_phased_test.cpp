@@ -25,7 +25,15 @@ using testing::Pair;
 
 namespace {
 
-constexpr wchar_t kProductCode[] = L"{7D5A3B52-3C4E-4F43-9D2E-6F0A1B2C3D4E}";
+// A product code of its own per test: the state lives in a folder named after it,
+// and test programs run side by side.
+std::wstring NewProductCode() {
+    GUID guid{};
+    CoCreateGuid(&guid);
+    wchar_t text[40] = L"";
+    StringFromGUID2(guid, text, 40);
+    return text;
+}
 constexpr wchar_t kOlderUpgradeCode[] = L"{5E0B4C31-92D7-4F6A-8C1E-3D2B7A9F0E64}";
 constexpr wchar_t kOlderProduct[] = L"{A4C2E1F0-6B3D-4E57-9A81-0C2D3E4F5A6B}";
 
@@ -87,12 +95,13 @@ std::wstring Property(MSIHANDLE session, const wchar_t* name) {
 class PhasedTestBase : public testing::Test {
 protected:
     void SetUp() override {
+        package_.Sql(L"UPDATE `Property` SET `Value` = '" + productCode_ + L"' WHERE `Property` = 'ProductCode'");
         modes_.api().MsiGetMode = ScriptedMode;
         previousLevel_ = MsiSetInternalUI(INSTALLUILEVEL_DEFAULT, nullptr);
     }
     void TearDown() override {
         MsiSetInternalUI(previousLevel_, nullptr);
-        const OxMsiString folder = GetTempFolder() + kProductCode;
+        const OxMsiString folder = GetTempFolder() + productCode_;
         if (PathExists(folder)) DeleteDirectoryTree(folder, false);
     }
 
@@ -133,6 +142,7 @@ protected:
     }
     std::wstring InstallDir() const { return root_.File(L"Harbor\\"); }
 
+    const std::wstring productCode_ = NewProductCode();
     TempFolder root_;
     TestPackage package_;
     ScopedApiOverride modes_;
@@ -152,7 +162,7 @@ protected:
             .Property(L"IS_SQLSERVER_DATABASE", L"1")
             .Property(L"OX_BCK_DB_FILE", L"harbor.mdf");
     }
-    std::wstring Storage() const { return GetTempFolder() + kProductCode + L"\\OxSQLAssemblyCaller"; }
+    std::wstring Storage() const { return GetTempFolder() + productCode_ + L"\\OxSQLAssemblyCaller"; }
     std::string Create(int code) const {
         return "Ondex.Harbor.DBCreator.CBackupCreator.Create(int:" + std::to_string(code) +
                ", bstr:DBHOST, bstr:HARBORSQL, bstr:1, bstr:" + ondex::runtime::ToAnsi(InstallDir()) + ")";
@@ -165,7 +175,7 @@ protected:
         std::uint8_t removeDone = 0;
         OxMsiString assembly = InstallDir() + L"Ondex.Harbor.DBCreator.dll", server = L"DBHOST",
                     instance = L"HARBORSQL", flag = L"1", folder = InstallDir(), file, query, reserved;
-        CreateDirectoryTree(GetTempFolder() + kProductCode);
+        CreateDirectoryTree(GetTempFolder() + productCode_);
         OxFileSerializator state(Storage());
         state.Serialize(removeDone);
         state.Serialize(selected);
@@ -270,7 +280,7 @@ TEST_F(SqlAssemblyCallerTest, AnOlderRelatedProductLeavesTheUpgradeToTheExtensio
     const InstalledProduct older(kOlderProduct, kOlderUpgradeCode);
     const MSIHANDLE session = Open();
     // A record another action already wrote keeps what this one does not set.
-    OxExtensionData earlier(kProductCode);
+    OxExtensionData earlier(productCode_);
     earlier.wmiServicePath = L"C:\\Harbor\\Ondex.Harbor.WmiServer.exe";
     earlier.Store();
     MsiSetPropertyW(session, L"OxRPCDataExist", L"1");
@@ -278,7 +288,7 @@ TEST_F(SqlAssemblyCallerTest, AnOlderRelatedProductLeavesTheUpgradeToTheExtensio
     ASSERT_EQ(Run(OxaSQLAssemblyCaller, MSIRUNMODE_ADMIN), 0u);
     EXPECT_TRUE(Logged(L"Selected action: 3."));
     EXPECT_EQ(Property(session, L"OxRPCDataExist"), L"1");
-    OxExtensionData data(kProductCode);
+    OxExtensionData data(productCode_);
     data.Load();
     EXPECT_EQ(data.assemblyPath, InstallDir() + L"Ondex.Harbor.Setup.dll");
     EXPECT_EQ(data.selectedAction, 3u);
@@ -303,7 +313,7 @@ protected:
                             {{L"ondex.harbor.wmiserver.core.", L"Ondex.Harbor.WmiServer.Core.dll"},
                              {L"Ondex.Harbor.WmiServer.exe1", L"Ondex.Harbor.WmiServer.exe"}});
     }
-    std::wstring Storage() const { return GetTempFolder() + kProductCode + L"\\OxRegisterWMISvc"; }
+    std::wstring Storage() const { return GetTempFolder() + productCode_ + L"\\OxRegisterWMISvc"; }
     std::string Install() const {
         return "Ondex.Harbor.WmiServer.Core.CWmiInstaller.MsiInstall(bstr:" +
                ondex::runtime::ToAnsi(InstallDir()) + "Ondex.Harbor.WmiServer.exe)";
