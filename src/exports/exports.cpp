@@ -12,9 +12,15 @@
 #include "runtime/entry_frame.h"
 #include "system/shares.h"
 #include "system/firewall.h"
+#include "setuplib/oxa_actions.h"
 
 #define ONDEX_CLASSIC_ACTION(Name, Impl) \
     extern "C" UINT __stdcall Name(MSIHANDLE hInstall) { return ondex::runtime::RunClassicAction(hInstall, #Name, Impl); }
+#define ONDEX_WIDE(text) L##text
+#define ONDEX_SETUPLIB_ACTION(Name, Class)                  \
+    extern "C" UINT __stdcall Name(MSIHANDLE hInstall) {    \
+        return OxSetupLib::runAction<OxSetupLib::Class>(hInstall, ONDEX_WIDE(#Name)); \
+    }
 
 // Command execution with progress.
 ONDEX_CLASSIC_ACTION(ShellProgress, ondex::prereq::ShellProgressImpl)
@@ -54,3 +60,9 @@ ONDEX_CLASSIC_ACTION(DelShareFolder, ondex::system::DelShareFolderImpl)
 // Windows Firewall exceptions.
 ONDEX_CLASSIC_ACTION(FirewallAddApplication, ondex::system::FirewallAddApplicationImpl)
 ONDEX_CLASSIC_ACTION(FirewallRemoveApplication, ondex::system::FirewallRemoveApplicationImpl)
+
+// Managed extension actions, run by the setup library.
+ONDEX_SETUPLIB_ACTION(OxaSQLAssemblyCaller, OxSQLAssemblyCaller)
+ONDEX_SETUPLIB_ACTION(OxaRegisterWMISvc, OxRegisterWMISvc)
+ONDEX_SETUPLIB_ACTION(OxaCheckSelectedDatabase, OxCheckSelectedDatabase)
+ONDEX_SETUPLIB_ACTION(OxaDetectMVXBeta, OxDetectMVXBeta)

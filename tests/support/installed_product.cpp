@@ -36,8 +36,10 @@ void InstallQuietly(const std::wstring& package, const wchar_t* command) {
 
 // One feature is what makes the engine publish; without RegisterProduct the
 // product is published (advertised) but not registered as installed.
-void BuildPackage(TestPackage& package, const std::wstring& code, const std::wstring& upgradeCode, bool registered) {
+void BuildPackage(TestPackage& package, const std::wstring& code, const std::wstring& upgradeCode, bool registered,
+                  const std::wstring& version) {
     package.Sql(L"UPDATE `Property` SET `Value` = '" + code + L"' WHERE `Property` = 'ProductCode'");
+    package.Sql(L"UPDATE `Property` SET `Value` = '" + version + L"' WHERE `Property` = 'ProductVersion'");
     package.Property(L"UpgradeCode", upgradeCode).Property(L"ALLUSERS", L"1");
     package.Table(L"Feature").Row(L"Feature", {{L"Feature", L"'Main'"}, {L"Level", L"1"}, {L"Attributes", L"0"}});
     package.Table(L"InstallExecuteSequence");
@@ -62,9 +64,10 @@ std::wstring PackedGuid(const std::wstring& guid) {
     return packed;
 }
 
-InstalledProduct::InstalledProduct(const std::wstring& productCode, const std::wstring& upgradeCode, State state)
+InstalledProduct::InstalledProduct(const std::wstring& productCode, const std::wstring& upgradeCode, State state,
+                                   const std::wstring& version)
     : code_(productCode), source_(std::make_unique<TestPackage>()) {
-    BuildPackage(*source_, code_, upgradeCode, state == State::Installed);
+    BuildPackage(*source_, code_, upgradeCode, state == State::Installed, version);
     InstallQuietly(source_->Commit(), L"ALLUSERS=1");
 }
 

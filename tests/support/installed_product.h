@@ -17,7 +17,7 @@ public:
     enum class State { Installed, Advertised };
 
     InstalledProduct(const std::wstring& productCode, const std::wstring& upgradeCode,
-                     State state = State::Installed);
+                     State state = State::Installed, const std::wstring& version = L"1.0.0");
     ~InstalledProduct();
     InstalledProduct(const InstalledProduct&) = delete;
     InstalledProduct& operator=(const InstalledProduct&) = delete;

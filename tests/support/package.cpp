@@ -160,7 +160,7 @@ MSIHANDLE TestPackage::Session() {
 }
 
 LogCapture::LogCapture() {
-    const DWORD filter = INSTALLLOGMODE_INFO | INSTALLLOGMODE_ERROR | INSTALLLOGMODE_WARNING | INSTALLLOGMODE_USER |
+    const DWORD filter = INSTALLLOGMODE_FATALEXIT | INSTALLLOGMODE_INFO | INSTALLLOGMODE_ERROR | INSTALLLOGMODE_WARNING | INSTALLLOGMODE_USER |
                          INSTALLLOGMODE_PROGRESS | INSTALLLOGMODE_ACTIONSTART | INSTALLLOGMODE_ACTIONDATA |
                          INSTALLLOGMODE_COMMONDATA;
     MsiSetExternalUIRecord(&LogCapture::Handler, filter, this, &previous_);
@@ -172,7 +172,7 @@ int WINAPI LogCapture::Handler(LPVOID context, UINT type, MSIHANDLE record) {
     auto& self = *static_cast<LogCapture*>(context);
     if (g_openingPackage) return 0;
     const auto kind = static_cast<INSTALLMESSAGE>(type & 0xFF000000);
-    Message message{kind, {}, {}};
+    Message message{kind, {}, {}, type & 0x00FFFFFF};
     if (record) {
         const UINT count = MsiRecordGetFieldCount(record);
         for (UINT i = kind == INSTALLMESSAGE_ACTIONSTART ? 0 : 1; i <= count; ++i)

@@ -63,6 +63,7 @@ public:
         INSTALLMESSAGE type;
         std::wstring text;              // formatted record (INFO, ERROR, WARNING, USER)
         std::vector<std::wstring> fields;  // fields 1..n as text (field 0 first for action start)
+        UINT style = 0;                    // the type's low 24 bits (message-box buttons and icon)
     };
 
     const std::vector<Message>& messages() const { return messages_; }

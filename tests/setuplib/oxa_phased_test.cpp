@@ -1,0 +1,356 @@
+// The phased extension actions on real sessions: the immediate phase selects
+// the install action from the service component and the Upgrade table, the
+// deferred stages run the managed code through the runtime-host double.
+#include <windows.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "clr_double_control.h"
+#include "runtime/text_format.h"
+#include "setuplib/oxsetuplib.h"
+#include "support/installed_product.h"
+#include "support/package.h"
+#include "support/seam_override.h"
+
+extern "C" UINT __stdcall OxaSQLAssemblyCaller(MSIHANDLE);
+extern "C" UINT __stdcall OxaRegisterWMISvc(MSIHANDLE);
+
+using namespace OxSetupLib;
+using namespace ondex::test;
+using testing::ElementsAre;
+using testing::Pair;
+
+namespace {
+
+// A product code of its own per test: the state lives in a folder named after it,
+// and test programs run side by side.
+std::wstring NewProductCode() {
+    GUID guid{};
+    CoCreateGuid(&guid);
+    wchar_t text[40] = L"";
+    StringFromGUID2(guid, text, 40);
+    return text;
+}
+constexpr wchar_t kOlderUpgradeCode[] = L"{5E0B4C31-92D7-4F6A-8C1E-3D2B7A9F0E64}";
+constexpr wchar_t kOlderProduct[] = L"{A4C2E1F0-6B3D-4E57-9A81-0C2D3E4F5A6B}";
+
+// The double, loaded before any session: the engine's costing loads an
+// mscoree.dll of its own, and the first one loaded is the one every later load gets.
+const HMODULE g_clrDouble = LoadLibraryW(L"mscoree.dll");
+
+MSIRUNMODE g_mode = MSIRUNMODE_ADMIN;
+BOOL WINAPI ScriptedMode(MSIHANDLE, MSIRUNMODE mode) { return mode == g_mode; }
+
+struct FileRow {
+    const wchar_t* key;
+    const wchar_t* name;
+};
+
+// A package whose feature "Main" holds the service component with its files in INSTALLDIR.
+void AddServiceComponent(TestPackage& package, const wchar_t* component, const wchar_t* code,
+                         std::initializer_list<FileRow> files) {
+    package.Table(L"Directory")
+        .Row(L"Directory", {{L"Directory", L"'TARGETDIR'"}, {L"DefaultDir", L"'SourceDir'"}})
+        .Row(L"Directory", {{L"Directory", L"'INSTALLDIR'"}, {L"Directory_Parent", L"'TARGETDIR'"},
+                            {L"DefaultDir", L"'Harbor'"}})
+        .Table(L"Component")
+        .Row(L"Component", {{L"Component", Quoted(component)}, {L"ComponentId", Quoted(code)},
+                            {L"Directory_", L"'INSTALLDIR'"}, {L"Attributes", L"256"}})
+        .Table(L"Feature")
+        .Row(L"Feature", {{L"Feature", L"'Main'"}, {L"Level", L"1"}, {L"Attributes", L"0"}})
+        .Table(L"FeatureComponents")
+        .Row(L"FeatureComponents", {{L"Feature_", L"'Main'"}, {L"Component_", Quoted(component)}})
+        .Sql(L"CREATE TABLE `File` (`File` CHAR(72) NOT NULL, `Component_` CHAR(72) NOT NULL, `FileName` "
+             L"CHAR(255) NOT NULL, `FileSize` LONG NOT NULL, `Version` CHAR(72), `Language` CHAR(20), "
+             L"`Attributes` SHORT, `Sequence` SHORT NOT NULL PRIMARY KEY `File`)")
+        .Sql(L"CREATE TABLE `Upgrade` (`UpgradeCode` CHAR(38) NOT NULL, `VersionMin` CHAR(20), `VersionMax` "
+             L"CHAR(20), `Language` CHAR(255), `Attributes` LONG NOT NULL, `Remove` CHAR(255), `ActionProperty` "
+             L"CHAR(72) NOT NULL PRIMARY KEY `UpgradeCode`, `VersionMin`, `VersionMax`, `Language`, `Attributes`)");
+    int sequence = 0;
+    for (const FileRow& file : files)
+        package.Row(L"File", {{L"File", Quoted(file.key)}, {L"Component_", Quoted(component)},
+                              {L"FileName", Quoted(file.name)}, {L"FileSize", L"1"}, {L"Sequence", Number(++sequence)}});
+}
+
+// Costs the session with INSTALLDIR below `root` and the feature in `state`.
+void CostSession(MSIHANDLE session, const std::wstring& root, INSTALLSTATE state) {
+    ASSERT_EQ(MsiDoActionW(session, L"CostInitialize"), 0u);
+    ASSERT_EQ(MsiDoActionW(session, L"FileCost"), 0u);
+    MsiSetPropertyW(session, L"TARGETDIR", root.c_str());
+    ASSERT_EQ(MsiDoActionW(session, L"CostFinalize"), 0u);
+    ASSERT_EQ(MsiSetFeatureStateW(session, L"Main", state), 0u);
+}
+
+std::wstring Property(MSIHANDLE session, const wchar_t* name) {
+    wchar_t value[1024] = L"";
+    DWORD size = 1024;
+    MsiGetPropertyW(session, name, value, &size);
+    return value;
+}
+
+// What an action's state file holds after its immediate phase.
+class PhasedTestBase : public testing::Test {
+protected:
+    void SetUp() override {
+        package_.Sql(L"UPDATE `Property` SET `Value` = '" + productCode_ + L"' WHERE `Property` = 'ProductCode'");
+        modes_.api().MsiGetMode = ScriptedMode;
+        previousLevel_ = MsiSetInternalUI(INSTALLUILEVEL_DEFAULT, nullptr);
+    }
+    void TearDown() override {
+        MsiSetInternalUI(previousLevel_, nullptr);
+        const OxMsiString folder = GetTempFolder() + productCode_;
+        if (PathExists(folder)) DeleteDirectoryTree(folder, false);
+    }
+
+    MSIHANDLE Open(INSTALLSTATE state = INSTALLSTATE_LOCAL) {
+        const MSIHANDLE session = package_.Session();
+        MsiSetPropertyW(session, L"VersionNT64", L"601");
+        MsiSetPropertyW(session, L"UILevel", L"5");
+        CostSession(session, root_.Path(), state);
+        return session;
+    }
+    // The installed assembly: the double only needs the file to exist.
+    void PlaceFile(const wchar_t* name) {
+        CreateDirectoryTree(root_.File(L"Harbor"));
+        WriteFileBytes(root_.File(L"Harbor\\") + name, "MZ");
+    }
+    UINT Run(UINT (*action)(MSIHANDLE), MSIRUNMODE mode, const std::wstring& storage = L"") {
+        g_mode = mode;
+        MsiSetPropertyW(package_.Session(), L"CustomActionData", storage.c_str());
+        return action(package_.Session());
+    }
+    std::vector<std::string> ManagedCalls() const {
+        std::vector<std::string> calls;
+        for (const std::string& call : clr_.Calls())
+            if (call.rfind("Invoke ", 0) == 0) calls.push_back(call.substr(7));
+        return calls;
+    }
+    // Messages the action showed through the installer: text and style.
+    std::vector<std::pair<std::wstring, UINT>> Shown() const {
+        std::vector<std::pair<std::wstring, UINT>> shown;
+        for (const auto& m : log_.OfType(INSTALLMESSAGE_FATALEXIT)) shown.emplace_back(m.text, m.style);
+        return shown;
+    }
+    bool Logged(const std::wstring& text) const {
+        for (const std::wstring& line : log_.InfoLines())
+            if (line.size() >= text.size() && line.compare(line.size() - text.size(), text.size(), text) == 0)
+                return true;
+        return false;
+    }
+    std::wstring InstallDir() const { return root_.File(L"Harbor\\"); }
+
+    const std::wstring productCode_ = NewProductCode();
+    TempFolder root_;
+    TestPackage package_;
+    ScopedApiOverride modes_;
+    ClrDoubleScope clr_;
+    LogCapture log_;
+    INSTALLUILEVEL previousLevel_{};
+};
+
+class SqlAssemblyCallerTest : public PhasedTestBase {
+protected:
+    void SetUp() override {
+        PhasedTestBase::SetUp();
+        AddServiceComponent(package_, L"OndexHarborService_x64", L"{515C8333-3A04-4486-BA63-376F81227B4F}",
+                            {{L"ondex.harbor.dbcreator.dll1", L"Ondex.Harbor.DBCreator.dll"}});
+        package_.Property(L"SQL_SERVER_NAME", L"DBHOST")
+            .Property(L"SQL_SERVER_INSTANCE", L"HARBORSQL")
+            .Property(L"IS_SQLSERVER_DATABASE", L"1")
+            .Property(L"OX_BCK_DB_FILE", L"harbor.mdf");
+    }
+    std::wstring Storage() const { return GetTempFolder() + productCode_ + L"\\OxSQLAssemblyCaller"; }
+    std::string Create(int code) const {
+        return "Ondex.Harbor.DBCreator.CBackupCreator.Create(int:" + std::to_string(code) +
+               ", bstr:DBHOST, bstr:HARBORSQL, bstr:1, bstr:" + ondex::runtime::ToAnsi(InstallDir()) + ")";
+    }
+    std::string MsiInit() {
+        return "Ondex.Harbor.DBCreator.CLogger.MsiInit(int:" + std::to_string(package_.Session()) + ")";
+    }
+    // The state the immediate phase would leave for `selected`, written directly.
+    void WriteState(std::int32_t selected) {
+        std::uint8_t removeDone = 0;
+        OxMsiString assembly = InstallDir() + L"Ondex.Harbor.DBCreator.dll", server = L"DBHOST",
+                    instance = L"HARBORSQL", flag = L"1", folder = InstallDir(), file, query, reserved;
+        CreateDirectoryTree(GetTempFolder() + productCode_);
+        OxFileSerializator state(Storage());
+        state.Serialize(removeDone);
+        state.Serialize(selected);
+        for (OxMsiString* text : {&assembly, &server, &instance, &flag, &folder, &file, &query, &reserved})
+            state.Serialize(*text);
+        state.Write();
+    }
+};
+
+TEST_F(SqlAssemblyCallerTest, FreshInstallSkipsTheRemoveStageAndCreatesTheDatabaseInTheInstallStage) {
+    const MSIHANDLE session = Open();
+    PlaceFile(L"Ondex.Harbor.DBCreator.dll");
+    ASSERT_EQ(Run(OxaSQLAssemblyCaller, MSIRUNMODE_ADMIN), 0u);
+    EXPECT_TRUE(Logged(L"Extension assembly path: '" + InstallDir() + L"Ondex.Harbor.DBCreator.dll'."));
+    EXPECT_TRUE(Logged(L"Service component mode: 3."));
+    EXPECT_TRUE(Logged(L"Selected action: 2."));
+    for (const wchar_t* name : {L"OxSQLAssemblyCaller_Commit64", L"OxSQLAssemblyCaller_ExecuteInstall64",
+                                L"OxSQLAssemblyCaller_ExecuteRemove64", L"OxSQLAssemblyCaller_Rollback64"})
+        EXPECT_EQ(Property(session, name), Storage()) << name;
+    EXPECT_TRUE(PathExists(Storage()));
+    EXPECT_TRUE(Property(session, L"OxRPCDataExist").empty());
+    EXPECT_TRUE(clr_.Calls().empty());
+
+    // Whatever the deferred actions are called, the first one is the remove stage.
+    EXPECT_EQ(Run(OxaSQLAssemblyCaller, MSIRUNMODE_SCHEDULED, Storage()), 0u);
+    EXPECT_TRUE(Logged(L"Action '2' won't be executed while ExecuteRemove."));
+    EXPECT_TRUE(clr_.Calls().empty());
+    EXPECT_EQ(Run(OxaSQLAssemblyCaller, MSIRUNMODE_SCHEDULED, Storage()), 0u);
+    EXPECT_TRUE(Logged(L"Executing action '2' while ExecuteInstall..."));
+    EXPECT_THAT(ManagedCalls(), ElementsAre(MsiInit(), Create(2)));
+    EXPECT_THAT(clr_.Calls(), testing::Contains("CreateDomainEx OndexSetupv4.0.30319 base=" +
+                                                ondex::runtime::ToAnsi(root_.File(L"Harbor"))));
+    EXPECT_EQ(ClrDoubleScope::LiveObjects(), 0);
+
+    // Commit only cleans up: the state file goes.
+    EXPECT_EQ(Run(OxaSQLAssemblyCaller, MSIRUNMODE_COMMIT, Storage()), 0u);
+    EXPECT_TRUE(Logged(L"=========OxSQLAssemblyCaller: Cleaning up temporary data."));
+    EXPECT_FALSE(PathExists(Storage()));
+    EXPECT_TRUE(Shown().empty());
+}
+
+TEST_F(SqlAssemblyCallerTest, UninstallForUpgradeCreatesWithSixInTheRemoveStageAndRollsBackWithFour) {
+    Open();
+    PlaceFile(L"Ondex.Harbor.DBCreator.dll");
+    WriteState(6);
+    EXPECT_EQ(Run(OxaSQLAssemblyCaller, MSIRUNMODE_SCHEDULED, Storage()), 0u);
+    EXPECT_TRUE(Logged(L"Executing action '6' while ExecuteRemove..."));
+    EXPECT_EQ(Run(OxaSQLAssemblyCaller, MSIRUNMODE_SCHEDULED, Storage()), 0u);
+    EXPECT_TRUE(Logged(L"Action '6' won't be executed while ExecuteInstall."));
+    EXPECT_EQ(Run(OxaSQLAssemblyCaller, MSIRUNMODE_ROLLBACK, Storage()), 0u);
+    EXPECT_TRUE(Logged(L"Executing Rollback for action '6' ..."));
+    EXPECT_THAT(ManagedCalls(), ElementsAre(MsiInit(), Create(6), MsiInit(), Create(4)));
+    EXPECT_FALSE(PathExists(Storage()));
+}
+
+TEST_F(SqlAssemblyCallerTest, ManagedFailuresAreShownAndEndTheStageWithUserExit) {
+    Open();
+    PlaceFile(L"Ondex.Harbor.DBCreator.dll");
+    WriteState(2);
+    ASSERT_EQ(Run(OxaSQLAssemblyCaller, MSIRUNMODE_SCHEDULED, Storage()), 0u);
+
+    // A managed exception shows its own description; the failure leaves the stage to run again.
+    clr_.Throw(L"Ondex.Harbor.DBCreator.CBackupCreator.Create", 0x80131904, L"Login failed for user 'sa'.");
+    EXPECT_EQ(Run(OxaSQLAssemblyCaller, MSIRUNMODE_SCHEDULED, Storage()), 1602u);
+    EXPECT_THAT(Shown(), ElementsAre(Pair(L"Login failed for user 'sa'.", MB_ICONERROR)));
+    EXPECT_TRUE(Logged(L"COM-exception occurred while executing .Net assembly. Error code: 0x80020009. NArg: 0."));
+
+    // Any other failed call shows the generic text with its code and the offending argument.
+    ClrDoubleScope again;
+    again.Fail(L"Invoke", DISP_E_TYPEMISMATCH, 3);
+    EXPECT_EQ(Run(OxaSQLAssemblyCaller, MSIRUNMODE_SCHEDULED, Storage()), 1602u);
+    EXPECT_THAT(Shown()[1], Pair(L"Failed to execute .NET assembly.\nError code: 0x80020005.", MB_ICONERROR));
+    EXPECT_TRUE(Logged(L"COM-exception occurred while executing .Net assembly. Error code: 0x80020005. NArg: 3."));
+    EXPECT_EQ(ClrDoubleScope::LiveObjects(), 0);
+}
+
+TEST_F(SqlAssemblyCallerTest, AMissingAssemblyIsOnlyLogged) {
+    Open();
+    WriteState(4);
+    EXPECT_EQ(Run(OxaSQLAssemblyCaller, MSIRUNMODE_SCHEDULED, Storage()), 0u);
+    EXPECT_EQ(Run(OxaSQLAssemblyCaller, MSIRUNMODE_SCHEDULED, Storage()), 0u);
+    EXPECT_TRUE(Logged(L"Assembly file cannot be found."));
+    EXPECT_TRUE(clr_.Calls().empty());
+    EXPECT_TRUE(Shown().empty());
+}
+
+TEST_F(SqlAssemblyCallerTest, AComponentThatStaysAbsentIsAnUnknownActionInEveryPhase) {
+    Open(INSTALLSTATE_ABSENT);
+    EXPECT_EQ(Run(OxaSQLAssemblyCaller, MSIRUNMODE_ADMIN), 1603u);
+    EXPECT_TRUE(Logged(L"Service component mode: 0."));
+    EXPECT_TRUE(Logged(L"Selected action: 1."));
+    EXPECT_THAT(Shown(), ElementsAre(Pair(L"Cannot execute unknown install action.", MB_ICONERROR)));
+
+    EXPECT_EQ(Run(OxaSQLAssemblyCaller, MSIRUNMODE_SCHEDULED, Storage()), 1603u);
+    EXPECT_TRUE(Logged(L"Unknown action '1'."));
+    EXPECT_EQ(Shown().size(), 2u);
+}
+
+TEST_F(SqlAssemblyCallerTest, AnOlderRelatedProductLeavesTheUpgradeToTheExtensionAction) {
+    package_.Row(L"Upgrade", {{L"UpgradeCode", Quoted(kOlderUpgradeCode)}, {L"VersionMax", L"'1.0.0'"},
+                              {L"Attributes", L"0"}, {L"ActionProperty", L"'OLDERFOUND'"}});
+    const InstalledProduct older(kOlderProduct, kOlderUpgradeCode);
+    const MSIHANDLE session = Open();
+    // A record another action already wrote keeps what this one does not set.
+    OxExtensionData earlier(productCode_);
+    earlier.wmiServicePath = L"C:\\Harbor\\Ondex.Harbor.WmiServer.exe";
+    earlier.Store();
+    MsiSetPropertyW(session, L"OxRPCDataExist", L"1");
+
+    ASSERT_EQ(Run(OxaSQLAssemblyCaller, MSIRUNMODE_ADMIN), 0u);
+    EXPECT_TRUE(Logged(L"Selected action: 3."));
+    EXPECT_EQ(Property(session, L"OxRPCDataExist"), L"1");
+    OxExtensionData data(productCode_);
+    data.Load();
+    EXPECT_EQ(data.assemblyPath, InstallDir() + L"Ondex.Harbor.Setup.dll");
+    EXPECT_EQ(data.selectedAction, 3u);
+    EXPECT_EQ(data.sqlServerName, L"DBHOST");
+    EXPECT_EQ(data.sqlInstanceName, L"HARBORSQL");
+    EXPECT_EQ(data.installFolder, InstallDir());
+    EXPECT_EQ(data.sqlServerDatabase, L"1");
+    EXPECT_EQ(data.wmiServicePath, L"C:\\Harbor\\Ondex.Harbor.WmiServer.exe");
+    EXPECT_EQ(data.present, 1u);
+
+    EXPECT_EQ(Run(OxaSQLAssemblyCaller, MSIRUNMODE_SCHEDULED, Storage()), 0u);
+    EXPECT_EQ(Run(OxaSQLAssemblyCaller, MSIRUNMODE_SCHEDULED, Storage()), 0u);
+    EXPECT_TRUE(Logged(L"Upgrade will be performed in OxRPCExtension action."));
+    EXPECT_TRUE(clr_.Calls().empty());
+}
+
+class RegisterWmiTest : public PhasedTestBase {
+protected:
+    void SetUp() override {
+        PhasedTestBase::SetUp();
+        AddServiceComponent(package_, L"Ondex.Harbor.WmiServer.Core.dll_x64", L"{2382D326-DB5B-4140-B3C4-6DCE5759A20A}",
+                            {{L"ondex.harbor.wmiserver.core.", L"Ondex.Harbor.WmiServer.Core.dll"},
+                             {L"Ondex.Harbor.WmiServer.exe1", L"Ondex.Harbor.WmiServer.exe"}});
+    }
+    std::wstring Storage() const { return GetTempFolder() + productCode_ + L"\\OxRegisterWMISvc"; }
+    std::string Install() const {
+        return "Ondex.Harbor.WmiServer.Core.CWmiInstaller.MsiInstall(bstr:" +
+               ondex::runtime::ToAnsi(InstallDir()) + "Ondex.Harbor.WmiServer.exe)";
+    }
+};
+
+TEST_F(RegisterWmiTest, FreshInstallRegistersTypesAndASetupWarningOfTheRuntimeDoesNotFailTheStage) {
+    const MSIHANDLE session = Open();
+    PlaceFile(L"Ondex.Harbor.WmiServer.Core.dll");
+    ASSERT_EQ(Run(OxaRegisterWMISvc, MSIRUNMODE_ADMIN), 0u);
+    EXPECT_TRUE(Logged(L"Service executable: " + InstallDir() + L"Ondex.Harbor.WmiServer.exe."));
+    EXPECT_TRUE(Logged(L"Selected action: 2."));
+    for (const wchar_t* name : {L"OxaRegisterWMISvc_Commit64", L"OxaRegisterWMISvc_ExecuteInstall64",
+                                L"OxaRegisterWMISvc_ExecuteRemove64", L"OxaRegisterWMISvc_Rollback64"})
+        EXPECT_EQ(Property(session, name), Storage()) << name;
+
+    EXPECT_EQ(Run(OxaRegisterWMISvc, MSIRUNMODE_SCHEDULED, Storage()), 0u);
+    clr_.Throw(L"Ondex.Harbor.WmiServer.Core.CWmiInstaller.MsiInstall", 0x80131600, L"Types already registered.");
+    EXPECT_EQ(Run(OxaRegisterWMISvc, MSIRUNMODE_SCHEDULED, Storage()), 0u);
+    EXPECT_TRUE(Logged(L"Executing Ondex.Harbor.WmiServer.Core.CWmiInstaller.MsiInstall()..."));
+    EXPECT_THAT(ManagedCalls(), ElementsAre(Install()));
+    EXPECT_THAT(Shown(), ElementsAre(Pair(L"Types already registered.", MB_ICONWARNING)));
+
+    // Any other managed exception is an error; the rollback of a fresh install only logs.
+    ClrDoubleScope failing;
+    failing.Throw(L"Ondex.Harbor.WmiServer.Core.CWmiInstaller.MsiInstall", 0x80131500, L"Access denied.");
+    EXPECT_EQ(Run(OxaRegisterWMISvc, MSIRUNMODE_SCHEDULED, Storage()), 1602u);
+    EXPECT_THAT(Shown()[1], Pair(L"Access denied.", MB_ICONERROR));
+    EXPECT_EQ(Run(OxaRegisterWMISvc, MSIRUNMODE_ROLLBACK, Storage()), 0u);
+    EXPECT_TRUE(Logged(L"Executing Rollback for action '2' ..."));
+    EXPECT_TRUE(Logged(L"=========OxRegisterWMISvc: Cleaning up temporary data."));
+    // Only the failed MsiInstall reached the runtime; the rollback called nothing.
+    const std::vector<std::string> calls = failing.Calls();
+    EXPECT_EQ(std::count_if(calls.begin(), calls.end(),
+                            [](const std::string& call) { return call.rfind("Invoke ", 0) == 0; }),
+              1);
+    EXPECT_FALSE(PathExists(Storage()));
+}
+
+}  // namespace
