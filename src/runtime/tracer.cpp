@@ -218,8 +218,7 @@ std::wstring FormatErrMessage(DWORD code, const wchar_t* prefix) {
         if (text == nullptr) return L"Unknown failure";
         tstrcpy_s(L"INTF_FormatErrMessage", L"sMsgBuf", text, kFallbackChars, L"Unknown error");
     }
-    wchar_t codeText[24];
-    std::swprintf(codeText, 24, L": (0x%X): ", static_cast<unsigned>(code));
+    const std::wstring codeText = FormatWide(L": (0x%X): ", static_cast<unsigned>(code));
     std::wstring result = std::wstring(prefix ? prefix : L"") + codeText + text;
     ::LocalFree(text);
     return result;
