@@ -13,8 +13,8 @@
 // keeps mscoree.dll), so its objects outlive the binding's FreeLibrary.
 // In-process tests find it beside the test program (WINEDLLOVERRIDES
 // mscoree=n,b); for msiexec runs copy it over system32\mscoree.dll of the
-// prefix and set mscoree=n (whether the variables reach the custom-action
-// server through msiexec's environment is still to be tried).
+// prefix and set mscoree=n; the custom-action servers inherit msiexec's
+// environment, so the variables reach them.
 #include <windows.h>
 #include <oleauto.h>
 
