@@ -145,7 +145,17 @@ e2e_tolka_lines() {
 
 e2e_reg() { "$E2E_WINE" reg "$@" </dev/null >/dev/null 2>&1; }
 e2e_settings_clear() { e2e_reg delete "$E2E_SETTINGS_KEY" /f || true; }
-e2e_settings_dword() { e2e_reg add "$E2E_SETTINGS_KEY" /v "$1" /t REG_DWORD /d "$2" /f; }
+# e2e_settings_dword NAME VALUE: writes a settings value and reads it back
+# (one more try when the first write did not stick); complains when it fails.
+e2e_settings_dword() {
+  local try
+  for try in 1 2; do
+    e2e_reg add "$E2E_SETTINGS_KEY" /v "$1" /t REG_DWORD /d "$2" /f
+    e2e_reg query "$E2E_SETTINGS_KEY" /v "$1" && return 0
+  done
+  echo "note: settings value $1 could not be written"
+  return 1
+}
 e2e_marker_installed() { e2e_reg query "HKLM\\SOFTWARE\\OndexE2E\\$1" /v Installed; }
 e2e_product_registered() {
   e2e_reg query "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$E2E_PRODUCT_CODE"
@@ -170,10 +180,16 @@ expect_false() {
   shift
   if "$@"; then e2e_fail "$what"; else e2e_pass "$what"; fi
 }
-# expect_line FILE TEXT: a line of FILE contains TEXT (fixed string).
+# expect_line FILE TEXT: a line of FILE contains TEXT (fixed string). On a
+# miss, the file's lines that share TEXT's first word are shown as context.
 expect_line() {
   if grep -qF -- "$2" "$1" 2>/dev/null; then e2e_pass "$(basename "$1") has '$2'"
-  else e2e_fail "$(basename "$1") has '$2'"; fi
+  else
+    e2e_fail "$(basename "$1") has '$2'"
+    local word
+    read -r word _ <<<"${2//:/ }"
+    [ -n "$word" ] && grep -F -- "$word" "$1" 2>/dev/null | head -20 | sed 's/^/      | /'
+  fi
 }
 expect_no_line() {
   if grep -qF -- "$2" "$1" 2>/dev/null; then e2e_fail "$(basename "$1") lacks '$2'"
