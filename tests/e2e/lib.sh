@@ -6,6 +6,7 @@
 
 E2E_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 E2E_SETTINGS_KEY='HKLM\SOFTWARE\Ondex\setupdebug'
+E2E_INSTALLER_KEY='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Installer'
 
 # e2e_init DLL WINE_RUN WORKDIR
 # Starts in a fresh work directory. It is msiexec's current directory and so
@@ -144,6 +145,32 @@ e2e_tolka_lines() {
 }
 
 e2e_reg() { "$E2E_WINE" reg "$@" </dev/null >/dev/null 2>&1; }
+
+# e2e_packed_guid GUID: the installer's registry form of a GUID (braces
+# optional): the first three groups' digits reversed, then the digits of each
+# further byte swapped. Applied to a packed GUID it gives the plain digits.
+e2e_packed_guid() {
+  local guid=${1//[\{\}-]/} packed i
+  packed=$(rev <<<"${guid:0:8}")$(rev <<<"${guid:8:4}")$(rev <<<"${guid:12:4}")
+  for ((i = 16; i < 32; i += 2)); do packed+=${guid:i+1:1}${guid:i:1}; done
+  echo "$packed"
+}
+
+# e2e_related_products UPGRADE_CODE: the braced codes of the installed
+# products with that upgrade code, one a line.
+e2e_related_products() {
+  local packed digits
+  "$E2E_WINE" reg query "$E2E_INSTALLER_KEY\\UpgradeCodes\\$(e2e_packed_guid "$1")" </dev/null 2>/dev/null |
+    tr -d '\r' | sed -n 's/^ *\([0-9A-F]\{32\}\) .*/\1/p' | while read -r packed; do
+      digits=$(e2e_packed_guid "$packed")
+      echo "{${digits:0:8}-${digits:8:4}-${digits:12:4}-${digits:16:4}-${digits:20:12}}"
+    done
+}
+
+# e2e_component_key COMPONENT_CODE: the key that lists the component's
+# client products (machine installations).
+e2e_component_key() { echo "$E2E_INSTALLER_KEY\\UserData\\S-1-5-18\\Components\\$(e2e_packed_guid "$1")"; }
+
 e2e_settings_clear() { e2e_reg delete "$E2E_SETTINGS_KEY" /f || true; }
 # e2e_settings_dword NAME VALUE: writes a settings value and reads it back
 # (one more try when the first write did not stick); complains when it fails.
@@ -157,8 +184,9 @@ e2e_settings_dword() {
   return 1
 }
 e2e_marker_installed() { e2e_reg query "HKLM\\SOFTWARE\\OndexE2E\\$1" /v Installed; }
+# e2e_product_registered [PRODUCT_CODE]: by default the last package built.
 e2e_product_registered() {
-  e2e_reg query "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$E2E_PRODUCT_CODE"
+  e2e_reg query "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\${1:-$E2E_PRODUCT_CODE}"
 }
 
 # ---- Expectations: each prints one line and is counted. ----

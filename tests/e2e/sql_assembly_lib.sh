@@ -1,0 +1,106 @@
+# Helpers of the scenarios that run OxaSQLAssemblyCaller under msiexec with
+# the runtime-host double standing in for the .NET runtime (the e2e tests and
+# the demo). Sourced after lib.sh, once e2e_init has made the work directory.
+
+SQL_UPGRADE_CODE=2C4F7A1E-93B0-4D5E-A6C8-1F0E3B9D7A52
+SQL_COMPONENT=515C8333-3A04-4486-BA63-376F81227B4F
+SQL_ASSEMBLY="C:\\Program Files\\OndexSqlAssemblyE2E\\Ondex.Harbor.DBCreator.dll"
+SQL_PRODUCTS=()
+
+# sql_double_install DOUBLE_DLL PREFIX: puts the double in place of the
+# prefix's system32\mscoree.dll (sql_double_restore puts Wine's builtin back),
+# names its call log, writes the stand-in assembly (the double answers for any
+# file) and removes products an interrupted earlier run left behind.
+sql_double_install() {
+  local builtin
+  SQL_PREFIX=$2
+  SQL_MSCOREE=$SQL_PREFIX/drive_c/windows/system32/mscoree.dll
+  SQL_SAVED_MSCOREE=$E2E_WORK/builtin-mscoree.dll
+  # Make sure the prefix exists before its mscoree.dll is swapped.
+  "$E2E_WINE" cmd /c exit 0 >/dev/null 2>&1
+  # A run killed before its restore left the double there: take Wine's own.
+  builtin=$SQL_MSCOREE
+  grep -q "Wine builtin DLL" "$builtin" || builtin=$(ls /usr/lib/*/wine/x86_64-windows/mscoree.dll | head -1)
+  cp -p "$builtin" "$SQL_SAVED_MSCOREE" || return 1
+  cp "$1" "$SQL_MSCOREE" || return 1
+  export WINEDLLOVERRIDES=mscoree=n
+  # The custom-action servers are started by msiexec and inherit its
+  # environment: the double's call log is named through it.
+  export OXCLR_DOUBLE_LOG="Z:$E2E_WORK/clr.log"
+  unset OXCLR_DOUBLE_FAIL OXCLR_DOUBLE_RETURN OXCLR_DOUBLE_THROW
+  echo "stand-in assembly" >Ondex.Harbor.DBCreator.dll
+  sql_remove_leftovers
+  rm -f clr.log
+}
+
+# Puts Wine's builtin back, removes the products' state folders and the
+# client registrations that a failed installation leaves under Wine.
+sql_double_restore() {
+  local code
+  [ -n "${SQL_SAVED_MSCOREE:-}" ] && [ -f "$SQL_SAVED_MSCOREE" ] || return 0
+  cp -p "$SQL_SAVED_MSCOREE" "$SQL_MSCOREE"
+  for code in "${SQL_PRODUCTS[@]}"; do rm -rf "$(sql_state_folder "$code")"; done
+  [ -n "$(e2e_related_products "$SQL_UPGRADE_CODE")" ] || e2e_reg delete "$(e2e_component_key "$SQL_COMPONENT")" /f
+}
+
+# The service component has a fixed code that the action asks the installer
+# about: a product of these packages left installed by an interrupted run,
+# or a client registration that a failed installation leaves behind under
+# Wine (the engine does not take it back on rollback), would change the
+# component's mode. Both are removed.
+sql_remove_leftovers() {
+  local code key
+  for code in $(e2e_related_products "$SQL_UPGRADE_CODE"); do
+    echo "note: removing $code, left installed by an earlier run"
+    SQL_PRODUCTS+=("$code")
+    e2e_msiexec /x "$code" /qn
+  done
+  key=$(e2e_component_key "$SQL_COMPONENT")
+  if e2e_reg query "$key"; then
+    echo "note: removing stale client registrations of the service component"
+    e2e_reg delete "$key" /f
+  fi
+}
+
+# sql_build MSI VERSION BATHSHELL_DATA [NAME=VALUE ...]: builds MSI from
+# sql_assembly.wxs; wixl writes every deferred action as 3073 (deferred, no
+# impersonation), so the rollback and commit types are patched.
+sql_build() {
+  local msi=$1 version=$2 data=$3
+  shift 3
+  e2e_wixl "$E2E_DIR/sql_assembly.wxs" "$msi" sql -D "Version=$version" -D "BathShellData=$data" || return 1
+  SQL_PRODUCTS+=("$E2E_PRODUCT_CODE")
+  msibuild "$msi" -q "UPDATE CustomAction SET Type=3329 WHERE Action='OxSQLAssemblyCaller_Rollback64'" || return 1
+  msibuild "$msi" -q "UPDATE CustomAction SET Type=3585 WHERE Action='OxSQLAssemblyCaller_Commit64'" || return 1
+  e2e_add_properties "$msi" "$@"
+}
+
+# sql_state_folder [PRODUCT]: <common application data>\Ondex\Setup\Temp\<product>,
+# which holds the state file OxSQLAssemblyCaller and RPCAssembly.dat.
+sql_state_folder() { echo "$SQL_PREFIX/drive_c/ProgramData/Ondex/Setup/Temp/${1:-$E2E_PRODUCT_CODE}"; }
+sql_state_file() { echo "$(sql_state_folder "$@")/OxSQLAssemblyCaller"; }
+
+# sql_collect NAME: NAME.ondex gets the library's lines of NAME.log.txt,
+# NAME.clr the managed calls recorded since the last collection. The
+# installer formats the record's template, so the bracketed time stamp reads
+# as a property reference and comes out empty.
+sql_collect() {
+  sed -n 's/^\*\*\*Ondex\*\*\* *//p' "$1.log.txt" >"$1.ondex"
+  if [ -f clr.log ]; then mv clr.log "$1.clr"; else : >"$1.clr"; fi
+}
+
+# sql_create_calls CLR: the codes "Create" was called with, in call order.
+sql_create_calls() { sed -n 's/^Invoke .*CBackupCreator\.Create(int:\([0-9]*\).*/\1/p' "$1" | tr -d '\n'; }
+
+# sql_state_members FILE: the member count of a protected state file such as
+# RPCAssembly.dat, printed only when the length-prefixed blobs fill the file.
+sql_state_members() {
+  local file=$1 size count offset=4 i length
+  size=$(stat -c %s "$file") || return 1
+  count=$(od -An -tu4 -N4 "$file" | tr -d ' ')
+  for ((i = 0; i < ${count:-0} && offset < size; i++)); do
+    length=$(od -An -tu4 -j"$offset" -N4 "$file" | tr -d ' ')
+    offset=$((offset + 4 + ${length:-0}))
+  done
+  [ "$i" = "${count:-}" ] && [ "$offset" -eq "$size" ] && echo "$count"
+}
