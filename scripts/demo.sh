@@ -3,9 +3,10 @@
 # library's actions, installs it with Wine's msiexec in the build prefix and
 # prints what the actions did. A second package, whose last tool fails, shows
 # the failure and the rollback; a third runs the prerequisite engine. The
-# last section installs the end-to-end tests' packages for local groups,
+# next section installs the end-to-end tests' packages for local groups,
 # firewall exceptions and folder sharing and shows what those actions passed
-# and logged.
+# and logged; the last one runs the setup library's managed database action
+# through an installation, a major upgrade and a removal.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -21,8 +22,9 @@ fi
 echo "   $build/bin/OndexSetupCA.dll"
 
 source "$root/tests/e2e/lib.sh"
+source "$root/tests/e2e/sql_assembly_lib.sh"
 trap 'echo "demo: stopped at line $LINENO" >&2' ERR
-trap 'e2e_settings_clear; WINEPREFIX="$build/wineprefix" wineserver -k >/dev/null 2>&1 || true' EXIT
+trap 'sql_double_restore; e2e_settings_clear; WINEPREFIX="$build/wineprefix" wineserver -k >/dev/null 2>&1 || true' EXIT
 
 describe_result() {
   case $1 in
@@ -39,7 +41,7 @@ report_actions() {
   shift
   echo "Actions:"
   for action in "$@"; do
-    printf '    %-30s %s\n' "$action" "$(describe_result "$(e2e_action_result "$log" "$action")")"
+    printf '    %-37s %s\n' "$action" "$(describe_result "$(e2e_action_result "$log" "$action")")"
   done
 }
 
@@ -212,3 +214,60 @@ report_library_lines root.log.txt CheckShareFolder SetShareLocalFolder ShareLoca
 e2e_uninstall root.msi remove.log CATSHARENAME=OndexCatalog
 echo "Removal with CATSHARENAME=OndexCatalog: exit code $E2E_RC; DelShareFolder's data: $(e2e_property remove.log.txt DelShareFolder)"
 report_library_lines remove.log.txt SetDelShareFolder DelShareFolder
+
+# ---- The setup library's managed database action ----
+
+# report_sql NAME: the action's phases, its "***Ondex***" lines and the
+# managed calls the stand-in runtime recorded (host set-up calls left out).
+report_sql() {
+  report_actions "$1.log.txt" OxSQLAssemblyCaller OxSQLAssemblyCaller_ExecuteRemove64 \
+    OxSQLAssemblyCaller_ExecuteInstall64 OxSQLAssemblyCaller_Commit64
+  echo "Installer log, the library's ***Ondex*** lines:"
+  grep -v "^Storage name" "$1.ondex" | sed 's/^/    /' || echo "    (none)"
+  echo "Managed calls recorded by the stand-in runtime:"
+  sed -n 's/^Invoke /    /p' "$1.clr" | grep . || echo "    (none)"
+}
+
+echo
+echo "== Setup library: OxaSQLAssemblyCaller installs, upgrades and removes the configuration database"
+echo "Wine has no .NET runtime: the tests' runtime-host double stands in for system32\\mscoree.dll during this"
+echo "section and records the managed calls; the two package versions name different SQL servers."
+e2e_init "$build/bin/OndexSetupCA.dll" "$build/wine-run.sh" "$build/demo/sql_assembly"
+sql_double_install "$build/tests/mscoree.dll" "$build/wineprefix"
+sql_build v1.msi 1.0.0 unused SQL_SERVER_NAME=OldServer
+v1=$E2E_PRODUCT_CODE
+sql_build v2.msi 2.0.0 unused SQL_SERVER_NAME=NewServer
+
+echo
+echo "-- Version 1.0.0 installs: the install stage creates the database (selected action 2)"
+e2e_install v1.msi v1.log
+echo "wine msiexec /i v1.msi /qn /l*vx $E2E_WORK/v1.log -> exit code $E2E_RC"
+sql_collect v1
+report_sql v1
+
+echo
+echo "-- Version 2.0.0 (same upgrade code, Upgrade table) installs over it: selected action 3"
+e2e_install v2.msi upgrade.log
+echo "wine msiexec /i v2.msi /qn /l*vx $E2E_WORK/upgrade.log -> exit code $E2E_RC"
+sql_collect upgrade
+report_sql upgrade
+echo "The call with OldServer is the old product's removal: Wine's RemoveExistingProducts runs"
+echo "\"msiexec /qn /i $v1 REMOVE=ALL\" in a process of its own, without a log and"
+echo "without UPGRADINGPRODUCTCODE, so that removal selects 5 (on Windows: 6). Version 2.0.0 itself runs no"
+echo "managed code: it leaves the upgrade to the extension action."
+echo "OxRPCDataExist = $(e2e_property upgrade.log.txt OxRPCDataExist)"
+rpc=$(sql_state_folder)/RPCAssembly.dat
+echo "RPCAssembly.dat for the extension action: C:\\ProgramData\\Ondex\\Setup\\Temp\\$E2E_PRODUCT_CODE\\RPCAssembly.dat,"
+echo "    $(stat -c %s "$rpc") bytes, $(sql_state_members "$rpc") protected members"
+echo "Version 1.0.0 is $(e2e_product_registered "$v1" && echo still registered || echo no longer registered)"
+
+echo
+echo "-- Removal of version 2.0.0: the remove stage runs the creator with 5"
+e2e_uninstall v2.msi remove.log
+echo "wine msiexec /x v2.msi /qn /l*vx $E2E_WORK/remove.log -> exit code $E2E_RC"
+sql_collect remove
+report_sql remove
+sql_double_restore
+echo "Prefix restored: system32\\mscoree.dll is $(grep -q "Wine builtin DLL" "$SQL_MSCOREE" && echo "Wine's builtin again" ||
+  echo "NOT Wine's builtin"); the products' folders under ProgramData\\Ondex\\Setup\\Temp are $(
+  ls -d "$(sql_state_folder "$v1")" "$(sql_state_folder)" >/dev/null 2>&1 && echo "still there" || echo gone)."

@@ -39,8 +39,12 @@ sql_double_restore() {
   local code
   [ -n "${SQL_SAVED_MSCOREE:-}" ] && [ -f "$SQL_SAVED_MSCOREE" ] || return 0
   cp -p "$SQL_SAVED_MSCOREE" "$SQL_MSCOREE"
+  rm -f "$SQL_SAVED_MSCOREE"
+  unset WINEDLLOVERRIDES OXCLR_DOUBLE_LOG
   for code in "${SQL_PRODUCTS[@]}"; do rm -rf "$(sql_state_folder "$code")"; done
-  [ -n "$(e2e_related_products "$SQL_UPGRADE_CODE")" ] || e2e_reg delete "$(e2e_component_key "$SQL_COMPONENT")" /f
+  if [ -z "$(e2e_related_products "$SQL_UPGRADE_CODE")" ]; then
+    e2e_reg delete "$(e2e_component_key "$SQL_COMPONENT")" /f || true
+  fi
 }
 
 # The service component has a fixed code that the action asks the installer
@@ -53,7 +57,7 @@ sql_remove_leftovers() {
   for code in $(e2e_related_products "$SQL_UPGRADE_CODE"); do
     echo "note: removing $code, left installed by an earlier run"
     SQL_PRODUCTS+=("$code")
-    e2e_msiexec /x "$code" /qn
+    e2e_msiexec /x "$code" /qn || echo "note: msiexec could not remove $code"
   done
   key=$(e2e_component_key "$SQL_COMPONENT")
   if e2e_reg query "$key"; then
