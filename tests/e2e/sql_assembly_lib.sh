@@ -1,16 +1,26 @@
 # Helpers of the scenarios that run OxaSQLAssemblyCaller under msiexec with
 # the runtime-host double standing in for the .NET runtime (the e2e tests and
-# the demo). Sourced after lib.sh, once e2e_init has made the work directory.
+# the demo). Sourced; loads lib.sh when it is not loaded yet.
+[ -n "${E2E_DIR:-}" ] || source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
 SQL_UPGRADE_CODE=2C4F7A1E-93B0-4D5E-A6C8-1F0E3B9D7A52
 SQL_COMPONENT=515C8333-3A04-4486-BA63-376F81227B4F
 SQL_ASSEMBLY="C:\\Program Files\\OndexSqlAssemblyE2E\\Ondex.Harbor.DBCreator.dll"
 SQL_PRODUCTS=()
 
-# sql_double_install DOUBLE_DLL PREFIX: puts the double in place of the
-# prefix's system32\mscoree.dll (sql_double_restore puts Wine's builtin back),
-# names its call log, writes the stand-in assembly (the double answers for any
-# file) and removes products an interrupted earlier run left behind.
+# sql_init DLL WINE_RUN WORKDIR DOUBLE_DLL PREFIX: a scenario's start: a
+# fresh work directory (e2e_init) and the double in place until the script
+# exits.
+sql_init() {
+  e2e_init "$1" "$2" "$3"
+  trap sql_double_restore EXIT
+  sql_double_install "$4" "$5"
+}
+
+# sql_double_install DOUBLE_DLL PREFIX (in the work directory): puts the
+# double in place of the prefix's system32\mscoree.dll (sql_double_restore
+# puts Wine's builtin back), names its call log, writes the stand-in assembly
+# (the double answers for any file) and removes what earlier runs left.
 sql_double_install() {
   local builtin
   SQL_PREFIX=$2

@@ -12,11 +12,8 @@
 # Arguments: OndexSetupCA.dll, wine-run.sh, work directory, the double's DLL,
 # the Wine prefix.
 set -u
-source "$(dirname "$0")/lib.sh"
-source "$E2E_DIR/sql_assembly_lib.sh"
-e2e_init "$1" "$2" "$3"
-trap sql_double_restore EXIT
-sql_double_install "$4" "$5" || exit 1
+source "$(dirname "$0")/sql_assembly_lib.sh"
+sql_init "$@" || exit 1
 
 # ---- 1. Installation ----
 sql_build ok.msi 1.0.0 'unused|||cmd.exe /c exit 0' || exit 1

@@ -10,11 +10,8 @@
 # The packages name different SQL servers, so each managed call shows which
 # product made it. Arguments: as for sql_assembly_phases.sh.
 set -u
-source "$(dirname "$0")/lib.sh"
-source "$E2E_DIR/sql_assembly_lib.sh"
-e2e_init "$1" "$2" "$3"
-trap sql_double_restore EXIT
-sql_double_install "$4" "$5" || exit 1
+source "$(dirname "$0")/sql_assembly_lib.sh"
+sql_init "$@" || exit 1
 
 sql_build v1.msi 1.0.0 unused SQL_SERVER_NAME=OldServer || exit 1
 v1=$E2E_PRODUCT_CODE
