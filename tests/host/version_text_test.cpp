@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "prereq/version_text.h"
 
@@ -20,48 +22,25 @@ std::uint32_t Compare(std::wstring_view found, std::wstring_view required) {
 
 }  // namespace
 
-TEST(ParseVersionString, OnlyTheFirstTwoComponentsCount) {
-    const VersionInfo runtime = Parsed(L"2.0.50727");
-    EXPECT_EQ(kVersionHasMajor | kVersionHasMinor, runtime.flags);
-    EXPECT_EQ(2, runtime.major);
-    EXPECT_EQ(0, runtime.minor);
-    EXPECT_STREQ(L"2.0.50727", runtime.text);
-
-    const VersionInfo bare = Parsed(L"4");
-    EXPECT_EQ(kVersionHasMajor, bare.flags);
-    EXPECT_EQ(4, bare.major);
-
-    const VersionInfo padded = Parsed(L" 12.  7beta");
-    EXPECT_EQ(12, padded.major);
-    EXPECT_EQ(7, padded.minor);
-}
-
-TEST(ParseVersionString, TextsThatAreNoNumbersGiveZeroAndPresentParts) {
-    const VersionInfo prefixed = Parsed(L"v4.0.30319");  // the registry's form, before the v is dropped
-    EXPECT_EQ(kVersionHasMajor | kVersionHasMinor, prefixed.flags);
-    EXPECT_EQ(0, prefixed.major);
-    EXPECT_EQ(0, prefixed.minor);
-
-    const VersionInfo empty = Parsed(L"");
-    EXPECT_EQ(kVersionHasMajor, empty.flags);
-    EXPECT_EQ(0, empty.major);
-
+TEST(ParseVersionString, KeepsTwentyThreeCharactersAndReadsTheFirstTwoComponentsAsSixteenBitNumbers) {
+    const std::wstring ones(23, L'1');
+    // Each text parsed as "flags|major|minor|kept text" (flags: 1 major, 2 minor).
+    for (const auto& [source, expected] : std::vector<std::pair<std::wstring, std::wstring>>{
+             {L"2.0.50727", L"3|2|0|2.0.50727"},
+             {L"4", L"1|4|0|4"},
+             {L" 12.  7beta", L"3|12|7| 12.  7beta"},
+             {L"v4.0.30319", L"3|0|0|v4.0.30319"},  // the registry's form, before the v is dropped
+             {L"", L"1|0|0|"},
+             {ones + L".5", L"1|29127|0|" + ones},  // 23 ones modulo 2^16; the dot beyond the kept text is no minor
+             {std::wstring(L"3\0.9", 4), L"1|3|0|3"},
+             {L"70000.65537", L"3|4464|1|70000.65537"},
+         }) {
+        const VersionInfo version = Parsed(source);
+        EXPECT_EQ(expected, std::to_wstring(version.flags) + L"|" + std::to_wstring(version.major) + L"|" +
+                                std::to_wstring(version.minor) + L"|" + version.text)
+            << source;
+    }
     EXPECT_EQ(0, ParseVersionString(L"2.0", nullptr));
-}
-
-TEST(ParseVersionString, KeepsTwentyThreeCharactersAndADotBeyondThemIsNoMinor) {
-    const std::wstring longMajor = std::wstring(23, L'1') + L".5";
-    const VersionInfo cut = Parsed(longMajor);
-    EXPECT_EQ(longMajor.substr(0, 23), cut.text);
-    EXPECT_EQ(kVersionHasMajor, cut.flags);
-    EXPECT_EQ(29127, cut.major);  // 11...1 (23 ones) modulo 2^16
-
-    const VersionInfo stopped = Parsed(std::wstring_view(L"3\0.9", 4));
-    EXPECT_STREQ(L"3", stopped.text);
-    EXPECT_EQ(kVersionHasMajor, stopped.flags);
-
-    EXPECT_EQ(70000 % 65536, Parsed(L"70000.65537").major);
-    EXPECT_EQ(1, Parsed(L"70000.65537").minor);
 }
 
 TEST(VersionComparison, MajorDecidesFirstThenTheRequiredMinor) {

@@ -270,29 +270,22 @@ TEST_F(PrerequisiteEngine, StepRowsAreReadColumnByColumnAndNullNumbersReadAsZero
     Add(StepRow{.id = L"B", .order = 1, .flags = 0x01});
     const MSIHANDLE session = package.Session();
 
-    const auto steps = prereq::readCheckActions(session, L"A");
-    ASSERT_EQ(3u, steps.size());
-    EXPECT_EQ(5, steps[2].order);
-    EXPECT_EQ(1, steps[0].order);
-    EXPECT_EQ(MSICONDITION_NONE, steps[0].condition);
-    EXPECT_EQ(0, steps[0].expectedDuration);
-    EXPECT_EQ(0, steps[0].progressUpdateInterval);
-    const prereq::PrerequisiteStep& full = steps[1];
-    EXPECT_EQ(session, full.hInstall);
-    EXPECT_EQ(L"A", full.prerequisiteId);
-    EXPECT_EQ(0x25u, full.actionFlags);
-    EXPECT_EQ(MSICONDITION_TRUE, full.condition);
-    EXPECT_EQ(L"P", full.property);
-    EXPECT_EQ(L"V", full.value);
-    EXPECT_EQ(L"cmd.exe", full.action);
-    EXPECT_EQ(L"Installing Ondex Test Package", full.progressText);
-    EXPECT_EQ(30, full.expectedDuration);
-    EXPECT_EQ(2, full.progressUpdateInterval);
-
-    const auto installSteps = prereq::readInstallActions(session, L"A");
-    ASSERT_EQ(2u, installSteps.size());  // the command steps
-    EXPECT_EQ(2, installSteps[0].order);
-    EXPECT_EQ(5, installSteps[1].order);
+    // Each step as "id|order|flags|condition|property|value|action|progress text|duration|interval".
+    const auto rendered = [&](const std::vector<prereq::PrerequisiteStep>& steps) {
+        std::vector<std::wstring> texts;
+        for (const auto& s : steps) {
+            EXPECT_EQ(session, s.hInstall);
+            texts.push_back(s.prerequisiteId + L"|" + std::to_wstring(s.order) + L"|" + std::to_wstring(s.actionFlags) +
+                            L"|" + std::to_wstring(s.condition) + L"|" + s.property + L"|" + s.value + L"|" + s.action +
+                            L"|" + s.progressText + L"|" + std::to_wstring(s.expectedDuration) + L"|" +
+                            std::to_wstring(s.progressUpdateInterval));
+        }
+        return texts;
+    };
+    const std::wstring full = L"A|2|37|1|P|V|cmd.exe|Installing Ondex Test Package|30|2";  // condition true
+    EXPECT_THAT(rendered(prereq::readCheckActions(session, L"A")),
+                ElementsAre(L"A|1|4|2|||||0|0", full, L"A|5|32|2|||||0|0"));  // no condition: MSICONDITION_NONE
+    EXPECT_THAT(rendered(prereq::readInstallActions(session, L"A")), ElementsAre(full, L"A|5|32|2|||||0|0"));
     EXPECT_FALSE(runtime::WcaIsAttached());
 }
 

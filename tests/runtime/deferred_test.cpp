@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "runtime/deferred_data.h"
 #include "runtime/session.h"
@@ -18,6 +19,7 @@ using ondex::test::TestPackage;
 namespace {
 
 constexpr wchar_t S = kDeferredSeparator;
+using Lines = std::vector<std::wstring>;
 
 class DeferredData : public testing::Test {
 protected:
@@ -52,28 +54,19 @@ protected:
 
 }  // namespace
 
-TEST_F(DeferredData, CreateGroupTextWithEmptyDescriptionAndTrailingSeparatorReadsBack) {
-    const std::wstring data = std::wstring(L"CreateGroup") + S + L"Operators" + S + S + L"Admins" + S + L"3" + S;
-    ASSERT_EQ(0u, Load(data));
-    EXPECT_EQ(data.size() + 1, length_);
-
-    ASSERT_TRUE(ReadFunctionName(context_, L"CreateGroup", 0x101, L"CreateGroup"));
-    EXPECT_EQ(L"Operators", Text(L"szGroupName"));
-    EXPECT_EQ(L"", Text(L"szDescription"));
-    EXPECT_EQ(L"Admins", Text(L"szParentGroup"));
-    EXPECT_EQ(3u, Integer(L"dwAttributes"));
-    EXPECT_TRUE(boxes_.boxes().empty());
-}
-
-TEST_F(DeferredData, ArraysOfPropertyTextAndIntegerItemsReadBackIncludingEmptyOnes) {
+TEST_F(DeferredData, TextsIntegersAndArraysReadBackIncludingEmptyOnesAndATrailingSeparator) {
     MsiProperty site(package_.Session(), L"WEBSITENAME");
     MsiSetPropertyW(package_.Session(), L"WEBSITENAME", L"Default Web Site");  // read afresh when written
     const std::wstring items = serializeArray({site, L"", -5});
     EXPECT_EQ(std::wstring(L"3") + S + L"Default Web Site" + S + S + L"-5", items);
     EXPECT_EQ(L"0", serializeArray({}));
 
-    ASSERT_EQ(0u, Load(std::wstring(L"ConfigureWeb") + S + items + S + L"0" + S + L"tail"));
+    const std::wstring data = std::wstring(L"ConfigureWeb") + S + S + L"3" + S + items + S + L"0" + S + L"tail" + S;
+    ASSERT_EQ(0u, Load(data));
+    EXPECT_EQ(data.size() + 1, length_);
     ASSERT_TRUE(ReadFunctionName(context_, L"ConfigureWeb", 0x101, L"ConfigureWeb"));
+    EXPECT_EQ(L"", Text(L"szDescription"));
+    EXPECT_EQ(3u, Integer(L"dwAttributes"));
     DWORD count = 0;
     std::unique_ptr<wchar_t*[]> read;
     ASSERT_EQ(S_OK, deserializeNxtArray(L"arrSites", count, read, context_));
@@ -85,6 +78,7 @@ TEST_F(DeferredData, ArraysOfPropertyTextAndIntegerItemsReadBackIncludingEmptyOn
     ASSERT_EQ(S_OK, deserializeNxtArray(L"arrNone", count, read, context_));
     EXPECT_EQ(0u, count);
     EXPECT_EQ(L"tail", Text(L"szLast"));  // the empty array took its count token only
+    EXPECT_TRUE(boxes_.boxes().empty());
 }
 
 TEST_F(DeferredData, TracedItemNamesCarryThreeDigits) {
@@ -98,16 +92,14 @@ TEST_F(DeferredData, TracedItemNamesCarryThreeDigits) {
     ASSERT_EQ(S_OK, deserializeNxtArray(L"arr", count, read, context_));
     EXPECT_STREQ(L"123", read[123]);
 
-    auto shown = [&](const std::wstring& caption) {
-        for (const auto& box : boxes_.boxes())
-            if (box.caption == caption) return true;
-        return false;
-    };
-    EXPECT_TRUE(shown(L"deserializeNxtToken: szTokenContext for 'arrayItem[007]' token"));
-    EXPECT_TRUE(shown(L"deserializeNxtToken: New szTokenContext after got token: arrayItem[123]"));
-    const auto& last = boxes_.boxes().back();
-    EXPECT_EQ(L"deserializeNxtToken: deserializeData result: hr = 0", last.caption);
-    EXPECT_EQ(L"arrayItem[123] = `123`", last.text);
+    const std::wstring shown = [&] {
+        std::wstring all;
+        for (const auto& box : boxes_.Shown()) all += box + L"\n";
+        return all;
+    }();
+    EXPECT_NE(std::wstring::npos, shown.find(L"deserializeNxtToken: szTokenContext for 'arrayItem[007]' token|"));
+    EXPECT_NE(std::wstring::npos, shown.find(L"deserializeNxtToken: New szTokenContext after got token: arrayItem[123]|"));
+    EXPECT_EQ(L"deserializeNxtToken: deserializeData result: hr = 0|arrayItem[123] = `123`", boxes_.Shown().back());
 }
 
 TEST_F(DeferredData, IntegersParseTheirLeadingDigitsAndDataEndingEarlyFailsTheNextField) {
@@ -118,10 +110,8 @@ TEST_F(DeferredData, IntegersParseTheirLeadingDigitsAndDataEndingEarlyFailsTheNe
     DWORD value = 7;
     EXPECT_EQ(kHrNoMoreTokens, deserializeNxtToken(L"dwAttributes", nameRead_, value, context_));
     EXPECT_EQ(0u, value);
-    ASSERT_EQ(1u, boxes_.boxes().size());
-    EXPECT_EQ(L"Error 0x80070103 reading token dwAttributes", boxes_.boxes()[0].text);
-    EXPECT_EQ(L"deserializeNxtToken: Getting CA data", boxes_.boxes()[0].caption);
-    EXPECT_EQ(static_cast<UINT>(MB_OKCANCEL | MB_ICONERROR), boxes_.boxes()[0].style);
+    EXPECT_EQ(Lines{L"deserializeNxtToken: Getting CA data|Error 0x80070103 reading token dwAttributes|17"},
+              boxes_.Shown(true));  // OK/Cancel, error icon
 }
 
 TEST_F(DeferredData, ArrayCountBeyondTheDataFailsBeforeAllocating) {
@@ -139,26 +129,19 @@ TEST_F(DeferredData, ArrayCountBeyondTheDataFailsBeforeAllocating) {
     }
 }
 
-TEST_F(DeferredData, MissingOrForeignFunctionNameIsRefused) {
+TEST_F(DeferredData, ForeignFunctionNameIsRefusedAndEmptyDataLoadsAnEmptyBufferAfterAnAssertionBox) {
     ASSERT_EQ(0u, Load(std::wstring(L"CreateGroupX") + S + L"a"));
     EXPECT_FALSE(ReadFunctionName(context_, L"CreateGroup", 0x101, L"CreateGroup"));
-    ASSERT_EQ(1u, boxes_.boxes().size());
-    EXPECT_EQ(L"Error reading token _FUNCTION_NAME: CreateGroup", boxes_.boxes()[0].text);
-    EXPECT_EQ(L"CreateGroup: Getting deferred CA data", boxes_.boxes()[0].caption);
-
     wchar_t nothing[] = {S, L'\0'};
     wchar_t* context = nothing;
-    EXPECT_FALSE(ReadFunctionName(context, L"CreateGroup", 0x100, L"CreateGroup"));
-    EXPECT_EQ(1u, boxes_.boxes().size());  // no TF_ASSERT: no box
-}
+    EXPECT_FALSE(ReadFunctionName(context, L"CreateGroup", 0x100, L"CreateGroup"));  // no TF_ASSERT: no box
 
-TEST_F(DeferredData, EmptyDataLoadsAnEmptyBufferAfterAnAssertionBox) {
     ASSERT_EQ(0u, Load(L""));
     EXPECT_EQ(1u, length_);
     EXPECT_STREQ(L"", buffer_.get());
-    ASSERT_EQ(1u, boxes_.boxes().size());
-    EXPECT_EQ(L"Empty custom action data in property \"CustomActionData\"", boxes_.boxes()[0].text);
-    EXPECT_EQ(L"InitDeferredCAData: Getting deferred CA data", boxes_.boxes()[0].caption);
-    EXPECT_EQ(static_cast<UINT>(MB_OKCANCEL | MB_ICONERROR), boxes_.boxes()[0].style);
+    EXPECT_EQ((Lines{L"CreateGroup: Getting deferred CA data|Error reading token _FUNCTION_NAME: CreateGroup|17",
+                     L"InitDeferredCAData: Getting deferred CA data|"
+                     L"Empty custom action data in property \"CustomActionData\"|17"}),
+              boxes_.Shown(true));
     EXPECT_FALSE(WcaIsAttached());  // the loading scope detached the layer
 }

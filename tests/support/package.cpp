@@ -3,6 +3,7 @@
 #include <msidefs.h>
 #include <shlwapi.h>
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <regex>
@@ -188,17 +189,15 @@ int WINAPI LogCapture::Handler(LPVOID context, UINT type, MSIHANDLE record) {
 
 void LogCapture::AnswerWith(INSTALLMESSAGE type, int answer) { answers_.emplace_back(type, answer); }
 
-std::vector<std::wstring> LogCapture::InfoLines() const {
-    std::vector<std::wstring> lines;
-    for (const auto& m : messages_)
-        if (m.type == INSTALLMESSAGE_INFO) lines.push_back(m.text);
-    return lines;
-}
+std::vector<std::wstring> LogCapture::InfoLines() const { return InfoLinesWith(L""); }
 
-bool LogCapture::HasInfoLine(const std::wstring& line) const {
-    for (const auto& text : InfoLines())
-        if (text == line) return true;
-    return false;
+bool LogCapture::HasInfoLine(const std::wstring& line) const { return std::ranges::count(InfoLines(), line) > 0; }
+
+std::vector<std::wstring> LogCapture::InfoLinesWith(const std::wstring& part) const {
+    std::vector<std::wstring> found;
+    for (const auto& m : messages_)
+        if (m.type == INSTALLMESSAGE_INFO && m.text.find(part) != std::wstring::npos) found.push_back(m.text);
+    return found;
 }
 
 std::vector<std::wstring> LogCapture::TimestampedLines() const {
@@ -213,11 +212,9 @@ std::vector<std::wstring> LogCapture::TimestampedLines() const {
 
 std::vector<std::vector<int>> LogCapture::Progress() const {
     std::vector<std::vector<int>> records;
-    for (const auto& m : messages_) {
-        if (m.type != INSTALLMESSAGE_PROGRESS) continue;
-        std::vector<int> fields;
-        for (const auto& f : m.fields) fields.push_back(f.empty() ? 0 : std::stoi(f));
-        records.push_back(fields);
+    for (const auto& m : OfType(INSTALLMESSAGE_PROGRESS)) {
+        records.emplace_back();
+        for (const auto& f : m.fields) records.back().push_back(f.empty() ? 0 : std::stoi(f));
     }
     return records;
 }
@@ -270,13 +267,6 @@ std::wstring TestFolder() {
 }
 
 std::wstring TestTool(const std::wstring& steps) { return L"\"" + TestFolder() + L"ondex_testtool.exe\" " + steps; }
-
-std::vector<std::wstring> LogCapture::InfoLinesWith(const std::wstring& part) const {
-    std::vector<std::wstring> found;
-    for (const auto& line : InfoLines())
-        if (line.find(part) != std::wstring::npos) found.push_back(line);
-    return found;
-}
 
 std::wstring SystemErrorText(DWORD code) {
     wchar_t text[512] = L"";

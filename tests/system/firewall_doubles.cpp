@@ -122,17 +122,16 @@ HRESULT GetChild(void* self, const char* call, const void* vtable, const IID& ii
     return Give(Make(world, vtable, iid, Nothing{}), out);
 }
 
-template <typename State>
-HRESULT Enabled(void* self, const char* call, VARIANT_BOOL* enabled) {
-    HRESULT hr = WorldOf(self).Hit(call);
-    if (SUCCEEDED(hr)) *enabled = StateOf<State>(self).enabled ? VARIANT_TRUE : VARIANT_FALSE;
-    return hr;
-}
-
 #define HIT(call) \
     if (HRESULT hr = world.Hit(call); FAILED(hr)) return hr
 #define PUT(I, Method, field, value) \
     t.Method = [](I* self, auto v) { return Put(self, #I "::" #Method, &field, value); }
+#define ENABLED(I, State)                                                                      \
+    t.get_Enabled = [](I* self, VARIANT_BOOL* enabled) {                                       \
+        HRESULT hr = WorldOf(self).Hit(#I "::get_Enabled");                                    \
+        if (SUCCEEDED(hr)) *enabled = StateOf<State>(self).enabled ? VARIANT_TRUE : VARIANT_FALSE; \
+        return hr;                                                                             \
+    }
 #define CHILD(I, Method, Table, Child) \
     t.Method = [](I* self, Child** out) { return GetChild(self, #I "::" #Method, Table(), IID_##Child, out); }
 #define TABLE(Name, I, ...)                        \
@@ -150,17 +149,13 @@ HRESULT Enabled(void* self, const char* call, VARIANT_BOOL* enabled) {
 TABLE(ApplicationTable, INetFwAuthorizedApplication,
       PUT(INetFwAuthorizedApplication, put_ProcessImageFileName, FirewallApplication::path, Text(v));
       PUT(INetFwAuthorizedApplication, put_Name, FirewallApplication::name, Text(v));
-      t.get_Enabled = [](INetFwAuthorizedApplication* self, VARIANT_BOOL* enabled) {
-          return Enabled<FirewallApplication>(self, "INetFwAuthorizedApplication::get_Enabled", enabled);
-      })
+      ENABLED(INetFwAuthorizedApplication, FirewallApplication))
 
 TABLE(PortTable, INetFwOpenPort,
       PUT(INetFwOpenPort, put_Port, FirewallOpenPort::port, long{v});
       PUT(INetFwOpenPort, put_Protocol, FirewallOpenPort::protocol, long{v});
       PUT(INetFwOpenPort, put_Name, FirewallOpenPort::name, Text(v));
-      t.get_Enabled = [](INetFwOpenPort* self, VARIANT_BOOL* enabled) {
-          return Enabled<FirewallOpenPort>(self, "INetFwOpenPort::get_Enabled", enabled);
-      })
+      ENABLED(INetFwOpenPort, FirewallOpenPort))
 
 IUnknown* NewApplication(World& world, FirewallApplication state) {
     return Make(world, ApplicationTable(), IID_INetFwAuthorizedApplication, std::move(state));

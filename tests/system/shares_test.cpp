@@ -47,63 +47,45 @@ struct Shares : testing::Test {
     }
 };
 
-// The one allow entry of the descriptor the double keeps for a share.
-struct AllowEntry {
-    DWORD aces = 0;
-    BYTE type = 0xFF, flags = 0xFF;
-    ACCESS_MASK mask = 0;
-    std::wstring sid;
-};
-AllowEntry ReadBack(const std::vector<BYTE>& descriptor) {
-    AllowEntry entry;
-    auto* sd = const_cast<BYTE*>(descriptor.data());
-    BOOL present = FALSE, defaulted = TRUE;
-    PACL dacl = nullptr;
-    if (!GetSecurityDescriptorDacl(sd, &present, &dacl, &defaulted) || !present || defaulted || !dacl) return entry;
-    ACL_SIZE_INFORMATION size{};
-    GetAclInformation(dacl, &size, sizeof size, AclSizeInformation);
-    entry.aces = size.AceCount;
-    ACCESS_ALLOWED_ACE* ace = nullptr;
-    if (!GetAce(dacl, 0, reinterpret_cast<void**>(&ace))) return entry;
-    entry.type = ace->Header.AceType;
-    entry.flags = ace->Header.AceFlags;
-    entry.mask = ace->Mask;
+// The descriptor the double keeps for a share, as SDDL (owner, group and DACL).
+std::wstring Sddl(const std::vector<BYTE>& descriptor) {
     LPWSTR text = nullptr;
-    if (ConvertSidToStringSidW(&ace->SidStart, &text)) entry.sid = text;
+    if (descriptor.empty() || !ConvertSecurityDescriptorToStringSecurityDescriptorW(
+                                  const_cast<BYTE*>(descriptor.data()), SDDL_REVISION_1,
+                                  OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                                  &text, nullptr))
+        return L"";
+    std::wstring sddl = text;
     LocalFree(text);
-    return entry;
+    return sddl;
 }
 
 }  // namespace
 
-TEST_F(Shares, DialogRejectsMissingRootAndRemoteFoldersBeforeAskingForTheShare) {
-    EXPECT_EQ(L"ERR_PROP", Verdict(L"", L"Catalog"));
-    EXPECT_EQ(L"ERR_ROOT", Verdict(L"C:\\", L"Catalog"));
-    EXPECT_EQ(L"ERR_ROOT", Verdict(L"\\\\a", L"Catalog"));
-    EXPECT_EQ(L"ERR_NOT_LOCAL", Verdict(L"\\\\server\\share\\dir", L"Catalog"));
-    EXPECT_EQ(L"ERR_PROP", Verdict(L"C:\\Catalog", L""));
-    EXPECT_EQ((Lines{L"CATALOGPATH is not found.", L"CATALOGPATH cannot be root.", L"CATALOGPATH cannot be root.",
-                     L"CATALOGPATH must be local.", L"CATSHARENAME is not found."}),
-              log.TimestampedLines());
-    EXPECT_EQ(Lines{}, shares.calls());
-}
-
-TEST_F(Shares, DialogAcceptsAFreeNameOrOneThatSharesThisVeryFolder) {
-    shares.Existing(L"Catalog", L"C:\\Data\\Catalog");
-    EXPECT_EQ(L"OK", Verdict(L"C:\\Data\\Free", L"Free"));
-    EXPECT_EQ(L"OK", Verdict(L"C:\\Data\\Catalog", L"Catalog"));
-    EXPECT_EQ(L"OK", Verdict(L"C:\\Data\\Catalog\\", L"Catalog"));
-    EXPECT_EQ(Lines{}, log.TimestampedLines());
-}
-
-TEST_F(Shares, DialogCallsANameForAnotherFolderADuplicateComparingCaseSensitively) {
+TEST_F(Shares, DialogJudgesTheFolderFirstThenWhetherTheNameIsFreeOrSharesThisVeryFolder) {
     shares.Existing(L"Catalog", L"C:\\Catalog");
-    EXPECT_EQ(L"ERR_DUPLICATE", Verdict(L"C:\\Other", L"Catalog"));
-    EXPECT_EQ(L"ERR_DUPLICATE", Verdict(L"c:\\catalog", L"Catalog"));
-    EXPECT_EQ((Lines{kDuplicateLine, kDuplicateLine}), log.TimestampedLines());
-}
-
-TEST_F(Shares, DialogReportsAFailedShareQueryAsUnknown) {
+    const struct {
+        const wchar_t *folder, *name, *verdict, *line;
+    } cases[] = {
+        {L"", L"Catalog", L"ERR_PROP", L"CATALOGPATH is not found."},
+        {L"C:\\", L"Catalog", L"ERR_ROOT", L"CATALOGPATH cannot be root."},
+        {L"\\\\a", L"Catalog", L"ERR_ROOT", L"CATALOGPATH cannot be root."},
+        {L"\\\\server\\share\\dir", L"Catalog", L"ERR_NOT_LOCAL", L"CATALOGPATH must be local."},
+        {L"C:\\Catalog", L"", L"ERR_PROP", L"CATSHARENAME is not found."},
+        {L"C:\\Free", L"Free", L"OK", nullptr},
+        {L"C:\\Catalog", L"Catalog", L"OK", nullptr},
+        {L"C:\\Catalog\\", L"Catalog", L"OK", nullptr},
+        {L"C:\\Other", L"Catalog", L"ERR_DUPLICATE", kDuplicateLine},
+        {L"c:\\catalog", L"Catalog", L"ERR_DUPLICATE", kDuplicateLine},  // compared case-sensitively
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::wstring(c.folder) + L" " + c.name);
+        log.Clear();
+        EXPECT_EQ(c.verdict, Verdict(c.folder, c.name));
+        EXPECT_EQ(c.line ? Lines{c.line} : Lines{}, log.TimestampedLines());
+    }
+    EXPECT_EQ(5u, shares.calls.size());  // the rejected folders and names asked nothing
+    log.Clear();
     shares.inject.getInfo2 = ERROR_ACCESS_DENIED;
     EXPECT_EQ(L"ERR_UNKNOWN", Verdict(L"C:\\Catalog", L"Catalog"));
     EXPECT_EQ(Lines{Failure(5, L"CheckShare NetShareGetInfo failed. Get local path with specified name.")},
@@ -112,22 +94,10 @@ TEST_F(Shares, DialogReportsAFailedShareQueryAsUnknown) {
 
 TEST_F(Shares, NewShareIsAPlainDiskShareOfTheFolderOnlyAdministratorsMayReadAndExecute) {
     EXPECT_EQ(0u, Deferred(ShareLocalFolder, L"C:\\Data\\Catalog\\|Catalog"));
-    ASSERT_TRUE(shares.Has(L"Catalog"));
-    const DoubledShare& share = shares.Share(L"Catalog");
+    const DoubledShare& share = shares.shares.at(L"Catalog");
     EXPECT_EQ(L"C:\\Data\\Catalog", share.path);
-    EXPECT_EQ(0u, share.type);
-    EXPECT_EQ(L"", share.remark);
-    EXPECT_EQ(0u, share.permissions);
-    EXPECT_EQ(0xFFFFFFFFu, share.maxUses);
-    EXPECT_EQ(0u, share.currentUses);
-    EXPECT_FALSE(share.hasPassword);
-
-    const AllowEntry entry = ReadBack(share.descriptor);
-    EXPECT_EQ(1u, entry.aces);
-    EXPECT_EQ(ACCESS_ALLOWED_ACE_TYPE, entry.type);
-    EXPECT_EQ(0, entry.flags);
-    EXPECT_EQ(0xA0000000u, entry.mask);
-    EXPECT_EQ(L"S-1-5-32-544", entry.sid);
+    EXPECT_EQ(L"0||0|4294967295|0|", share.added);  // disk share, empty remark, unlimited users, no password
+    EXPECT_EQ(L"D:(A;;GXGR;;;BA)", Sddl(share.descriptor));  // read and execute for Administrators only
     EXPECT_EQ(Lines{}, log.TimestampedLines());
 }
 
@@ -135,14 +105,14 @@ TEST_F(Shares, ExistingShareOfTheSameFolderOnlyGetsItsPermissionsReset) {
     shares.Existing(L"Catalog", L"C:\\Catalog");
     EXPECT_EQ(0u, Deferred(ShareLocalFolder, L"C:\\Catalog|Catalog"));
     EXPECT_EQ((Lines{L"Add Catalog", L"GetInfo 2 Catalog", L"GetInfo 502 Catalog", L"SetInfo 502 Catalog"}),
-              shares.calls());
-    EXPECT_EQ(L"S-1-5-32-544", ReadBack(shares.Share(L"Catalog").descriptor).sid);
+              shares.calls);
+    EXPECT_EQ(L"D:(A;;GXGR;;;BA)", Sddl(shares.shares.at(L"Catalog").descriptor));
 }
 
 TEST_F(Shares, ShareOfAnotherFolderUnderTheNameIsLeftAloneAndFailsWith10) {
     shares.Existing(L"Catalog", L"C:\\Catalog");
     EXPECT_EQ(10u, Deferred(ShareLocalFolder, L"C:\\CATALOG|Catalog"));
-    EXPECT_TRUE(shares.Share(L"Catalog").descriptor.empty());
+    EXPECT_TRUE(shares.shares.at(L"Catalog").descriptor.empty());
     EXPECT_EQ(Lines{kDuplicateLine}, log.TimestampedLines());
 }
 
@@ -155,7 +125,7 @@ TEST_F(Shares, DeferredDataWithTheWrongItemCountFailsWith1168AndEmptyDataDoesNot
     EXPECT_EQ((Lines{L"Some property is not set.", L"Some property is not set.", L"Some property is not set.",
                      L"CustomActionData is not set.", L"CustomActionData is not set."}),
               log.TimestampedLines());
-    EXPECT_EQ(Lines{}, shares.calls());
+    EXPECT_EQ(Lines{}, shares.calls);
 }
 
 TEST_F(Shares, FailedShareStepEndsTheActionWithItsCodeAndNamesTheStep) {
@@ -179,11 +149,11 @@ TEST_F(Shares, FailedShareStepEndsTheActionWithItsCodeAndNamesTheStep) {
 TEST_F(Shares, RemovalDeletesTheShareAndSucceedsWhateverTheDeletionAnswers) {
     shares.Existing(L"Catalog", L"C:\\Catalog");
     EXPECT_EQ(0u, Deferred(DelShareFolder, L"Catalog"));
-    EXPECT_FALSE(shares.Has(L"Catalog"));
+    EXPECT_EQ(0u, shares.shares.count(L"Catalog"));
     EXPECT_EQ(0u, Deferred(DelShareFolder, L"Catalog"));
     shares.inject.del = ERROR_ACCESS_DENIED;
     EXPECT_EQ(0u, Deferred(DelShareFolder, L"Other"));
-    EXPECT_EQ((Lines{L"Del Catalog", L"Del Catalog", L"Del Other"}), shares.calls());
+    EXPECT_EQ((Lines{L"Del Catalog", L"Del Catalog", L"Del Other"}), shares.calls);
     EXPECT_EQ(Lines{}, log.TimestampedLines());
 }
 
