@@ -20,8 +20,6 @@ using testing::Pair;
 
 namespace {
 
-// Loaded before any session, as in the phased tests.
-const HMODULE g_clrDouble = LoadLibraryW(L"mscoree.dll");
 
 constexpr wchar_t kValidator[] = L"Ondex.Harbor.DBCreator.CBackupValidator.Validate";
 constexpr wchar_t kLockValidator[] = L"Ondex.Harbor.DBCreator.CBackupLockValidator.Validate";

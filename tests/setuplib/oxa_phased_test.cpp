@@ -37,9 +37,6 @@ std::wstring NewProductCode() {
 constexpr wchar_t kOlderUpgradeCode[] = L"{5E0B4C31-92D7-4F6A-8C1E-3D2B7A9F0E64}";
 constexpr wchar_t kOlderProduct[] = L"{A4C2E1F0-6B3D-4E57-9A81-0C2D3E4F5A6B}";
 
-// The double, loaded before any session: the engine's costing loads an
-// mscoree.dll of its own, and the first one loaded is the one every later load gets.
-const HMODULE g_clrDouble = LoadLibraryW(L"mscoree.dll");
 
 MSIRUNMODE g_mode = MSIRUNMODE_ADMIN;
 BOOL WINAPI ScriptedMode(MSIHANDLE, MSIRUNMODE mode) { return mode == g_mode; }
