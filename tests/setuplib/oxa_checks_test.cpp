@@ -1,4 +1,4 @@
-// The database check and the beta check on real sessions.
+// The database check on real sessions against the runtime-host double.
 #include <windows.h>
 
 #include <gmock/gmock.h>
@@ -7,11 +7,9 @@
 #include "clr_double_control.h"
 #include "runtime/text_format.h"
 #include "setuplib/oxsetuplib.h"
-#include "support/installed_product.h"
 #include "support/package.h"
 
 extern "C" UINT __stdcall OxaCheckSelectedDatabase(MSIHANDLE);
-extern "C" UINT __stdcall OxaDetectMVXBeta(MSIHANDLE);
 
 using namespace OxSetupLib;
 using namespace ondex::test;
@@ -110,26 +108,6 @@ TEST_F(CheckSelectedDatabaseTest, AMissingSupportFileIsReportedWithItsCode) {
     EXPECT_THAT(Shown(log_), ElementsAre(Pair(L"Failed to extract support file.\nError code: 0x00000002.", MB_ICONERROR)));
     EXPECT_TRUE(ManagedCalls().empty());
     EXPECT_TRUE(package_.Get(L"CHKRQ_PRODSQLSRV_STATUSCODE").empty());
-}
-
-constexpr wchar_t kMvxUpgradeCode[] = L"{8B4ED8BF-6746-44A5-B041-37C658EA36E1}";
-constexpr wchar_t kMvxProduct[] = L"{C3D2B1A0-9F8E-4D7C-8B6A-5F4E3D2C1B0A}";
-
-TEST(DetectMVXBeta, AnOlderBetaBlocksAndTheFinalOrNoneLetsTheSetupContinue) {
-    TestPackage package;
-    LogCapture log;
-    EXPECT_EQ(OxaDetectMVXBeta(package.Session()), 0u);
-    {
-        const InstalledProduct beta(kMvxProduct, kMvxUpgradeCode, InstalledProduct::State::Installed, L"6.5.0.499");
-        EXPECT_EQ(OxaDetectMVXBeta(package.Session()), 1603u);
-    }
-    {
-        const InstalledProduct beta(kMvxProduct, kMvxUpgradeCode, InstalledProduct::State::Installed, L"6.5.0.500");
-        EXPECT_EQ(OxaDetectMVXBeta(package.Session()), 0u);
-    }
-    EXPECT_THAT(Shown(log), ElementsAre(Pair(L"Ondex Mailvault beta is already installed. Please uninstall it "
-                                             L"manually, and run the setup again.",
-                                             MB_ICONERROR)));
 }
 
 }  // namespace
