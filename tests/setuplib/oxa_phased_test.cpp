@@ -110,25 +110,8 @@ protected:
         MsiSetPropertyW(package_.Session(), L"CustomActionData", storage.c_str());
         return action(package_.Session());
     }
-    std::vector<std::string> ManagedCalls() const { return ManagedCalls(clr_); }
-    static std::vector<std::string> ManagedCalls(const ClrDoubleScope& clr) {
-        std::vector<std::string> calls;
-        for (const std::string& call : clr.Calls())
-            if (call.rfind("Invoke ", 0) == 0) calls.push_back(call.substr(7));
-        return calls;
-    }
-    // Messages the action showed through the installer: text and style.
-    std::vector<std::pair<std::wstring, UINT>> Shown() const {
-        std::vector<std::pair<std::wstring, UINT>> shown;
-        for (const auto& m : log_.OfType(INSTALLMESSAGE_FATALEXIT)) shown.emplace_back(m.text, m.style);
-        return shown;
-    }
-    bool Logged(const std::wstring& text) const {
-        for (const std::wstring& line : log_.InfoLines())
-            if (line.size() >= text.size() && line.compare(line.size() - text.size(), text.size(), text) == 0)
-                return true;
-        return false;
-    }
+    std::vector<std::pair<std::wstring, UINT>> Shown() const { return ShownMessages(log_); }
+    bool Logged(const std::wstring& text) const { return !log_.InfoLinesWith(L"] " + text).empty(); }
     std::wstring InstallDir() const { return root_.File(L"Harbor\\"); }
     void ExpectDeferredData(const std::wstring& prefix, const std::wstring& storage) {
         for (const wchar_t* ending : {L"_Commit64", L"_ExecuteInstall64", L"_ExecuteRemove64", L"_Rollback64"})
@@ -195,7 +178,7 @@ TEST_F(SqlAssemblyCallerTest, FreshInstallSkipsTheRemoveStageAndCreatesTheDataba
     EXPECT_TRUE(clr_.Calls().empty());
     EXPECT_EQ(Run(OxaSQLAssemblyCaller, MSIRUNMODE_SCHEDULED, Storage()), 0u);
     EXPECT_TRUE(Logged(L"Executing action '2' while ExecuteInstall..."));
-    EXPECT_THAT(ManagedCalls(), ElementsAre(MsiInit(), Create(2)));
+    EXPECT_THAT(clr_.Invokes(), ElementsAre(MsiInit(), Create(2)));
     EXPECT_THAT(clr_.Calls(), testing::Contains("CreateDomainEx OndexSetupv4.0.30319 base=" +
                                                 ondex::runtime::ToAnsi(root_.File(L"Harbor"))));
     EXPECT_EQ(ClrDoubleScope::LiveObjects(), 0);
@@ -217,7 +200,7 @@ TEST_F(SqlAssemblyCallerTest, UninstallForUpgradeCreatesWithSixInTheRemoveStageA
     EXPECT_TRUE(Logged(L"Action '6' won't be executed while ExecuteInstall."));
     EXPECT_EQ(Run(OxaSQLAssemblyCaller, MSIRUNMODE_ROLLBACK, Storage()), 0u);
     EXPECT_TRUE(Logged(L"Executing Rollback for action '6' ..."));
-    EXPECT_THAT(ManagedCalls(), ElementsAre(MsiInit(), Create(6), MsiInit(), Create(4)));
+    EXPECT_THAT(clr_.Invokes(), ElementsAre(MsiInit(), Create(6), MsiInit(), Create(4)));
     EXPECT_FALSE(PathExists(Storage()));
 }
 
@@ -277,6 +260,7 @@ TEST_F(SqlAssemblyCallerTest, AnOlderRelatedProductLeavesTheUpgradeToTheExtensio
 
     ASSERT_EQ(Run(OxaSQLAssemblyCaller, MSIRUNMODE_ADMIN), 0u);
     EXPECT_TRUE(Logged(L"Selected action: 3."));
+    EXPECT_TRUE(PathExists(GetTempFolder() + productCode_ + L"\\RPCAssembly.dat"));
     OxExtensionData data(productCode_);
     data.Load();
     EXPECT_THAT((std::vector<std::wstring>{data.assemblyPath, data.sqlServerName, data.sqlInstanceName,
@@ -319,7 +303,7 @@ TEST_F(RegisterWmiTest, FreshInstallRegistersTypesAndASetupWarningOfTheRuntimeDo
     clr_.Throw(L"Ondex.Harbor.WmiServer.Core.CWmiInstaller.MsiInstall", 0x80131600, L"Types already registered.");
     EXPECT_EQ(Run(OxaRegisterWMISvc, MSIRUNMODE_SCHEDULED, Storage()), 0u);
     EXPECT_TRUE(Logged(L"Executing Ondex.Harbor.WmiServer.Core.CWmiInstaller.MsiInstall()..."));
-    EXPECT_THAT(ManagedCalls(), ElementsAre(Install()));
+    EXPECT_THAT(clr_.Invokes(), ElementsAre(Install()));
     EXPECT_THAT(Shown(), ElementsAre(Pair(L"Types already registered.", MB_ICONWARNING)));
 
     // Any other managed exception is an error; the rollback of a fresh install only logs.
@@ -331,7 +315,7 @@ TEST_F(RegisterWmiTest, FreshInstallRegistersTypesAndASetupWarningOfTheRuntimeDo
     EXPECT_TRUE(Logged(L"Executing Rollback for action '2' ..."));
     EXPECT_TRUE(Logged(L"=========OxRegisterWMISvc: Cleaning up temporary data."));
     // Only the failed MsiInstall reached the runtime; the rollback called nothing.
-    EXPECT_THAT(ManagedCalls(failing), ElementsAre(Install()));
+    EXPECT_THAT(failing.Invokes(), ElementsAre(Install()));
     EXPECT_FALSE(PathExists(Storage()));
 }
 
