@@ -28,6 +28,7 @@ const SystemApi kReal = {
     ::FindWindowW,
     ::FindWindowExW,
     ::MsiGetMode,
+    ::MsiGetComponentPathW,
 };
 SystemApi g_api = kReal;
 }  // namespace

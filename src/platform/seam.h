@@ -39,6 +39,8 @@ struct SystemApi {
     HWND(WINAPI* FindWindowW)(LPCWSTR, LPCWSTR);
     HWND(WINAPI* FindWindowExW)(HWND, HWND, LPCWSTR, LPCWSTR);
     BOOL(WINAPI* MsiGetMode)(MSIHANDLE, MSIRUNMODE);
+    // A client product's copy of a component; the engine here never reports a missing source.
+    INSTALLSTATE(WINAPI* MsiGetComponentPathW)(LPCWSTR, LPCWSTR, LPWSTR, LPDWORD);
 };
 
 // The process-wide table.

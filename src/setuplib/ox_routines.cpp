@@ -106,10 +106,10 @@ int OxCustomAction::getComponentMode(const OxMsiString& componentKey, const OxMs
     OxMsiEnumClientsWrp clients(componentCode);
     for (OxMsiString client; !relatedMatch && clients.Next(client);) {
         if (::lstrcmpiW(client.c_str(), productCode.c_str()) == 0) continue;
-        lastPath = ::MsiGetComponentPathW(client.c_str(), componentCode.c_str(), nullptr, nullptr);
+        lastPath = ondex::platform::Api().MsiGetComponentPathW(client.c_str(), componentCode.c_str(), nullptr, nullptr);
         if (lastPath > INSTALLSTATE_ABSENT) relatedMatch = IsRelatedProduct(upgradeCode, client);
     }
-    if (mode == 3 && lastPath == INSTALLSTATE_INVALIDARG && !relatedMatch) mode = 4;
+    if (mode == 3 && lastPath == INSTALLSTATE_SOURCEABSENT && !relatedMatch) mode = 4;
     return mode;
 }
 

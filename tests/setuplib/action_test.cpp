@@ -114,10 +114,8 @@ TEST_F(PhasedActionTest, WithoutAProductCodeTheRunnerShowsTheErrorAndFails) {
     MessageBoxScript boxes;
     LogCapture log;
     EXPECT_EQ(runAction<CountingAction>(session, L"OxaCounting"), 1603u);
-    ASSERT_EQ(boxes.boxes().size(), 1u);
-    EXPECT_EQ(boxes.boxes()[0].text, SystemErrorText(4317));
-    EXPECT_EQ(boxes.boxes()[0].caption, L"OxaCounting");
-    EXPECT_EQ(boxes.boxes()[0].style, static_cast<UINT>(MB_OK | MB_ICONERROR));
+    EXPECT_EQ(boxes.Shown(true),
+              std::vector<std::wstring>{L"OxaCounting|" + SystemErrorText(4317) + L"|" + std::to_wstring(MB_ICONERROR)});
     ASSERT_EQ(log.InfoLines().size(), 1u);
     EXPECT_NE(log.InfoLines()[0].find(L"This function should be called only into initial state."), std::wstring::npos);
 }
@@ -151,9 +149,7 @@ TEST(Runner, AnyOtherExceptionBecomesUnknownExceptionAnd1603) {
     TestPackage package;
     MessageBoxScript boxes;
     EXPECT_EQ(runAction<ThrowingAction>(package.Session(), L"OxaThrowing"), 1603u);
-    ASSERT_EQ(boxes.boxes().size(), 1u);
-    EXPECT_EQ(boxes.boxes()[0].text, L"Unknown exception occurred.");
-    EXPECT_EQ(boxes.boxes()[0].caption, L"OxaThrowing");
+    EXPECT_EQ(boxes.Shown(), std::vector<std::wstring>{L"OxaThrowing|Unknown exception occurred."});
 }
 
 }  // namespace

@@ -49,6 +49,19 @@ std::vector<std::string> ClrDoubleScope::Calls() const {
     return lines;
 }
 
+std::vector<std::string> ClrDoubleScope::Invokes() const {
+    std::vector<std::string> invokes;
+    for (const std::string& call : Calls())
+        if (call.rfind("Invoke ", 0) == 0) invokes.push_back(call.substr(7));
+    return invokes;
+}
+
+std::vector<std::pair<std::wstring, UINT>> ShownMessages(const LogCapture& log) {
+    std::vector<std::pair<std::wstring, UINT>> shown;
+    for (const auto& m : log.OfType(INSTALLMESSAGE_FATALEXIT)) shown.emplace_back(m.text, m.style);
+    return shown;
+}
+
 long ClrDoubleScope::LiveObjects() {
     using Counter = long(WINAPI*)();
     const FARPROC found = ::GetProcAddress(::GetModuleHandleW(L"mscoree.dll"), "OxClrDoubleLiveObjects");

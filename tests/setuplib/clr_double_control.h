@@ -27,6 +27,8 @@ public:
 
     // The calls recorded so far, one line each.
     std::vector<std::string> Calls() const;
+    // The managed methods invoked so far, "<type>.<method>(<arguments>)" each.
+    std::vector<std::string> Invokes() const;
     // Objects of the double still alive in this process.
     static long LiveObjects();
 
@@ -36,5 +38,8 @@ private:
     std::wstring returns_;
     std::wstring throws_;
 };
+
+// Messages an action showed through the installer: text and style.
+std::vector<std::pair<std::wstring, UINT>> ShownMessages(const LogCapture& log);
 
 }  // namespace ondex::test

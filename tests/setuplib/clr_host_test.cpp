@@ -32,19 +32,23 @@ OxComError CreateFails(const OxClrHost& host) {
     return OxComError(S_OK);
 }
 
-// Runs first so that, in a whole-program run, the double is not loaded yet.
-TEST(ClrHostWithoutRuntime, WineBuiltinMscoreeReportsTheMissingRuntime) {
+// Only the system folder: the double beside the program is not found, and
+// Wine's own mscoree.dll is not loaded (mscoree=n).
+TEST(ClrHostWithoutRuntime, AMissingRuntimeLibraryIsTheLoadError) {
     if (::GetModuleHandleW(L"mscoree.dll")) GTEST_SKIP() << "the double is already loaded in this process";
-    // Only the system folder, so the double beside the program is not found.
     ::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     DWORD code = 0;
+    bool fromRuntime = false;
     try {
         OxClrHost host(kAssembly, L"C:\\setup", L"v4.0.30319");
+    } catch (const OxComError&) {
+        fromRuntime = true;
     } catch (const OxWinError& error) {
         code = error.Code();
     }
     ::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
-    EXPECT_EQ(code, 0x80131700u);
+    EXPECT_FALSE(fromRuntime);
+    EXPECT_NE(code, 0u);
 }
 
 TEST(ClrHost, StartsRuntimeAndDomainThenUnloadsAndStopsWhenDestroyed) {
@@ -61,54 +65,51 @@ TEST(ClrHost, StartsRuntimeAndDomainThenUnloadsAndStopsWhenDestroyed) {
     EXPECT_THAT(withoutBase.Calls(), testing::Not(testing::Contains(testing::StartsWith("put_ApplicationBase"))));
 }
 
-TEST(ClrHost, MethodRunsOnAnInstanceFromTheAssemblyWithArgumentsInCallOrder) {
-    ClrDoubleScope clr;
-    {
-        OxClrHost host(kAssembly, L"C:\\setup", L"v4.0.30319");
-        host.CallMethod(L"Ondex.Harbor.DBCreator.CLogger", L"MsiInit", OxArguments(OxVariant::Int(42)));
-        const OxVariant result =
-            host.CallMethod(kCreator, L"Create",
-                            OxArguments(OxVariant::Int(2), OxVariant::Text(L"SQLHOST"), OxVariant::Text(L"ONDEXSQL"),
-                                        OxVariant::Text(L""), OxVariant::Bool(false)));
-        EXPECT_EQ(result.Get().vt, VT_EMPTY);
-    }
-    const std::vector<std::string> calls = clr.Calls();
-    ASSERT_EQ(calls.size(), 15u);
-    EXPECT_THAT(std::vector<std::string>(calls.begin() + 5, calls.end() - 2),
-                ElementsAre("CreateInstanceFrom C:\\setup\\Ondex.Harbor.DBCreator.dll Ondex.Harbor.DBCreator.CLogger",
-                            "Unwrap Ondex.Harbor.DBCreator.CLogger", "GetIDsOfNames MsiInit 2048",
-                            "Invoke Ondex.Harbor.DBCreator.CLogger.MsiInit(int:42)",
-                            "CreateInstanceFrom C:\\setup\\Ondex.Harbor.DBCreator.dll Ondex.Harbor.DBCreator.CBackupCreator",
-                            "Unwrap Ondex.Harbor.DBCreator.CBackupCreator", "GetIDsOfNames Create 2048",
-                            "Invoke Ondex.Harbor.DBCreator.CBackupCreator.Create(int:2, bstr:SQLHOST, bstr:ONDEXSQL, "
-                            "bstr:, bool:false)"));
-    EXPECT_EQ(ClrDoubleScope::LiveObjects(), 0);
-}
-
-TEST(ClrHost, BooleanResultReachesTheCaller) {
+TEST(ClrHost, MethodsRunOnInstancesFromTheAssemblyWithArgumentsInCallOrderAndReturnTheirResult) {
     ClrDoubleScope clr;
     clr.Return(L"Ondex.Harbor.DBCreator.CBackupValidator.Validate", false);
     clr.Return(L"Ondex.Harbor.DBCreator.CBackupLockValidator.Validate", true);
-    OxClrHost host(kAssembly, L"C:\\setup", L"v4.0.30319");
-    const OxVariant refused = host.CallMethod(L"Ondex.Harbor.DBCreator.CBackupValidator", L"Validate", {});
-    EXPECT_EQ(refused.Get().vt, VT_BOOL);
-    EXPECT_FALSE(refused.IsTrue());
-    EXPECT_TRUE(host.CallMethod(L"Ondex.Harbor.DBCreator.CBackupLockValidator", L"Validate", {}).IsTrue());
+    {
+        OxClrHost host(kAssembly, L"C:\\setup", L"v4.0.30319");
+        const OxVariant result =
+            host.CallMethod(kCreator, L"Create",
+                            OxArguments(OxVariant::Int(2), OxVariant::Text(L"SQLHOST"), OxVariant::Text(L""),
+                                        OxVariant::Bool(false)));
+        EXPECT_EQ(result.Get().vt, VT_EMPTY);
+        const OxVariant refused = host.CallMethod(L"Ondex.Harbor.DBCreator.CBackupValidator", L"Validate", {});
+        EXPECT_EQ(refused.Get().vt, VT_BOOL);
+        EXPECT_FALSE(refused.IsTrue());
+        EXPECT_TRUE(host.CallMethod(L"Ondex.Harbor.DBCreator.CBackupLockValidator", L"Validate", {}).IsTrue());
+    }
+    const std::vector<std::string> calls = clr.Calls();
+    ASSERT_GE(calls.size(), 9u);
+    EXPECT_THAT(std::vector<std::string>(calls.begin() + 5, calls.begin() + 9),
+                ElementsAre("CreateInstanceFrom C:\\setup\\Ondex.Harbor.DBCreator.dll Ondex.Harbor.DBCreator.CBackupCreator",
+                            "Unwrap Ondex.Harbor.DBCreator.CBackupCreator", "GetIDsOfNames Create 2048",
+                            "Invoke Ondex.Harbor.DBCreator.CBackupCreator.Create(int:2, bstr:SQLHOST, bstr:, bool:false)"));
+    EXPECT_EQ(calls.back(), "Stop");
+    EXPECT_EQ(ClrDoubleScope::LiveObjects(), 0);
 }
 
-TEST(ClrHost, ManagedExceptionBringsItsDescriptionAndCode) {
+TEST(ClrHost, ManagedExceptionBringsItsDescriptionAndCodeAndOtherFailuresTheOffendingArgument) {
     ClrDoubleScope clr;
     clr.Throw(L"Ondex.Harbor.DBCreator.CBackupCreator.Create", 0x80131600, L"Cannot open database \"Harbor\".");
     {
         OxClrHost host(kAssembly, L"C:\\setup", L"v4.0.30319");
         const OxComError error = CreateFails(host);
         EXPECT_TRUE(error.IsManagedException());
-        EXPECT_EQ(error.Result(), DISP_E_EXCEPTION);
         EXPECT_EQ(error.ExceptionCode(), static_cast<HRESULT>(0x80131600));
         EXPECT_EQ(error.Text(), L"Cannot open database \"Harbor\".");
     }
-    EXPECT_EQ(clr.Calls().back(), "Stop");
     EXPECT_EQ(ClrDoubleScope::LiveObjects(), 0);
+
+    ClrDoubleScope failing;
+    failing.Fail(L"Invoke", DISP_E_TYPEMISMATCH, 3);
+    OxClrHost host(kAssembly, L"C:\\setup", L"v4.0.30319");
+    const OxComError error = CreateFails(host);
+    EXPECT_FALSE(error.IsManagedException());
+    EXPECT_EQ(error.Result(), DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(error.ArgumentIndex(), 3u);
 }
 
 TEST(ClrHost, FailingCallsSurfaceTheirHresultAndLeaveNothingRunning) {
@@ -132,14 +133,6 @@ TEST(ClrHost, FailingCallsSurfaceTheirHresultAndLeaveNothingRunning) {
         EXPECT_THAT(clr.Calls().back(), testing::StartsWith(c.lastCall));
         EXPECT_EQ(ClrDoubleScope::LiveObjects(), 0);
     }
-
-    ClrDoubleScope clr;
-    clr.Fail(L"Invoke", DISP_E_TYPEMISMATCH, 3);
-    OxClrHost host(kAssembly, L"C:\\setup", L"v4.0.30319");
-    const OxComError error = CreateFails(host);
-    EXPECT_FALSE(error.IsManagedException());
-    EXPECT_EQ(error.Result(), DISP_E_TYPEMISMATCH);
-    EXPECT_EQ(error.ArgumentIndex(), 3u);
 }
 
 }  // namespace

@@ -1,20 +1,13 @@
-// Test double of mscoree.dll. Its runtime host, domain setup, application
-// domain and "managed" objects record every call, one UTF-8 line each,
-// appended to the file named by OXCLR_DOUBLE_LOG, and fail on request:
-//   OXCLR_DOUBLE_FAIL    "<call>=<hresult>[@<argument index>];..."  a host,
-//                        domain or object call answers that HRESULT
-//   OXCLR_DOUBLE_RETURN  "<type>.<method>=true|false;..."  the method
-//                        returns that boolean (otherwise nothing)
-//   OXCLR_DOUBLE_THROW   "<type>.<method>=<hresult>:<description>;..."  the
-//                        method raises a managed exception
-// Any managed type of any assembly can be created; its methods take any
-// arguments. The variables are read at each call, so a test changes them
-// between calls. Loaded once, the double stays loaded (as the real runtime
-// keeps mscoree.dll), so its objects outlive the binding's FreeLibrary.
-// In-process tests find it beside the test program (WINEDLLOVERRIDES
-// mscoree=n,b); for msiexec runs copy it over system32\mscoree.dll of the
-// prefix and set mscoree=n; the custom-action servers inherit msiexec's
-// environment, so the variables reach them.
+// Test double of mscoree.dll: its runtime host, domain setup, application
+// domain and "managed" objects append each call the host makes, one UTF-8
+// line, to the file named by OXCLR_DOUBLE_LOG, and are scripted by
+//   OXCLR_DOUBLE_FAIL    "<call>=<hresult>[@<argument index>];..."  a call fails
+//   OXCLR_DOUBLE_RETURN  "<type>.<method>=true|false;..."  the method returns that boolean
+//   OXCLR_DOUBLE_THROW   "<type>.<method>=<hresult>:<description>;..."  a managed exception
+// read at each call. Any type of any assembly can be created. Once bound it
+// pins itself, as the real runtime keeps mscoree.dll loaded. In-process tests
+// find it beside the program (WINEDLLOVERRIDES mscoree=n: Wine's builtin must
+// not load beside it); msiexec runs copy it over the prefix's system32 one.
 #include <windows.h>
 #include <oleauto.h>
 
@@ -37,22 +30,14 @@ std::wstring Variable(const wchar_t* name) {
     return length > 0 && length < 4096 ? std::wstring(buffer, length) : std::wstring();
 }
 
-// The value of `key` in a "key=value;key=value" list; false when absent.
+// The value of `key` in a "key=value;key=value;" list; false when absent.
 bool Lookup(const wchar_t* variable, const std::wstring& key, std::wstring& value) {
-    const std::wstring list = Variable(variable);
-    size_t start = 0;
-    while (start < list.size()) {
-        size_t end = list.find(L';', start);
-        if (end == std::wstring::npos) end = list.size();
-        const std::wstring entry = list.substr(start, end - start);
-        const size_t equals = entry.find(L'=');
-        if (equals != std::wstring::npos && entry.compare(0, equals, key) == 0) {
-            value = entry.substr(equals + 1);
-            return true;
-        }
-        start = end + 1;
-    }
-    return false;
+    const std::wstring list = L";" + Variable(variable);
+    const size_t at = list.find(L";" + key + L"=");
+    if (at == std::wstring::npos) return false;
+    const size_t start = at + key.size() + 2;
+    value = list.substr(start, list.find(L';', start) - start);
+    return true;
 }
 
 HRESULT ParseHresult(const std::wstring& text) {
@@ -94,16 +79,13 @@ std::wstring GuidText(REFGUID guid) {
     return text;
 }
 
-bool IsGuid(REFGUID guid, const wchar_t* text) { return GuidText(guid) == text; }
-
 std::wstring Text(BSTR value) { return value ? std::wstring(value, ::SysStringLen(value)) : L"(null)"; }
 
 std::wstring ArgumentText(const VARIANT& value) {
     switch (value.vt) {
         case VT_INT: return L"int:" + std::to_wstring(value.intVal);
-        case VT_I4: return L"i4:" + std::to_wstring(value.lVal);
         case VT_BSTR: return L"bstr:" + Text(value.bstrVal);
-        case VT_BOOL: return value.boolVal == VARIANT_TRUE ? L"bool:true" : (value.boolVal ? L"bool:?" : L"bool:false");
+        case VT_BOOL: return value.boolVal == VARIANT_TRUE ? L"bool:true" : L"bool:false";
         default: return L"vt" + std::to_wstring(value.vt);
     }
 }
@@ -123,20 +105,20 @@ public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** result) override {
         if (!result) return E_POINTER;
         *result = nullptr;
-        if (!IsGuid(iid, L"{00000000-0000-0000-C000-000000000046}") && !Offers(iid)) return E_NOINTERFACE;
+        if (!::IsEqualGUID(iid, IID_IUnknown) && !::IsEqualGUID(iid, Offered())) return E_NOINTERFACE;
         AddRef();
         *result = static_cast<Interface*>(this);
         return S_OK;
     }
 
 protected:
-    virtual bool Offers(REFIID iid) const = 0;
+    virtual const IID& Offered() const = 0;
 
 private:
     std::atomic<ULONG> references_{1};
 };
 
-// Dispatch slots that only the managed objects answer.
+// Dispatch slots; only the managed objects answer names and calls.
 template <typename Interface>
 class NoDispatch : public Object<Interface> {
 public:
@@ -148,15 +130,9 @@ public:
     }
 };
 
-constexpr const wchar_t* kSetupIid = L"{27FFF232-A7A8-40DD-8D4A-734AD59FCD41}";
-constexpr const wchar_t* kDispatchIid = L"{00020400-0000-0000-C000-000000000046}";
-
-class ManagedObject : public Object<IDispatch> {
+class ManagedObject : public NoDispatch<IDispatch> {
 public:
     explicit ManagedObject(std::wstring type) : type_(std::move(type)) {}
-
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID locale, DISPID* ids) override {
         if (count != 1) return E_INVALIDARG;
         const HRESULT failure = RecordCall(L"GetIDsOfNames", std::wstring(names[0]) + L" " + std::to_wstring(locale));
@@ -187,7 +163,7 @@ public:
     }
 
 protected:
-    bool Offers(REFIID iid) const override { return IsGuid(iid, kDispatchIid); }
+    const IID& Offered() const override { return IID_IDispatch; }
 
 private:
     // "<hresult>:<description>" as the runtime reports a managed exception.
@@ -219,7 +195,7 @@ public:
     }
 
 protected:
-    bool Offers(REFIID iid) const override { return IsGuid(iid, L"{EA675B47-64E0-3B5F-9BE7-F7DC2990730D}"); }
+    const IID& Offered() const override { return kIidObjectHandle; }
 
 private:
     std::wstring type_;
@@ -234,7 +210,7 @@ public:
     const std::wstring& Base() const { return base_; }
 
 protected:
-    bool Offers(REFIID iid) const override { return IsGuid(iid, kSetupIid); }
+    const IID& Offered() const override { return kIidIAppDomainSetup; }
 
 private:
     std::wstring base_;
@@ -252,7 +228,7 @@ public:
     }
 
 protected:
-    bool Offers(REFIID iid) const override { return IsGuid(iid, L"{05F696DC-2B29-3663-AD8B-C4389CF2A713}"); }
+    const IID& Offered() const override { return kIidAppDomain; }
 
 private:
     std::wstring name_;
@@ -272,14 +248,12 @@ public:
                                              IUnknown** result) override {
         std::wstring base = L"(no setup)";
         IAppDomainSetup* ours = nullptr;
-        IID setupIid{};
-        ::CLSIDFromString(kSetupIid, &setupIid);
-        if (setup && SUCCEEDED(setup->QueryInterface(setupIid, reinterpret_cast<void**>(&ours)))) {
+        if (setup && SUCCEEDED(setup->QueryInterface(kIidIAppDomainSetup, reinterpret_cast<void**>(&ours)))) {
             base = static_cast<DomainSetup*>(ours)->Base();
             ours->Release();
         }
-        const HRESULT failure = RecordCall(L"CreateDomainEx", std::wstring(name) + L" base=" + base +
-                                                                  (evidence ? L" with evidence" : L""));
+        const HRESULT failure =
+            RecordCall(L"CreateDomainEx", std::wstring(name) + L" base=" + base + (evidence ? L" with evidence" : L""));
         if (FAILED(failure)) return failure;
         *result = static_cast<_AppDomain*>(new Domain(name));
         return S_OK;
@@ -304,7 +278,7 @@ public:
     HRESULT STDMETHODCALLTYPE CurrentDomain(IUnknown**) override { return E_NOTIMPL; }
 
 protected:
-    bool Offers(REFIID iid) const override { return IsGuid(iid, L"{CB2F6722-AB3A-11D2-9C40-00C04FA30A3E}"); }
+    const IID& Offered() const override { return kIidICorRuntimeHost; }
 };
 
 }  // namespace
@@ -321,7 +295,7 @@ HRESULT STDAPICALLTYPE CorBindToRuntimeEx(LPCWSTR version, LPCWSTR flavor, DWORD
                                               (flavor ? flavor : L"(null)") + L" " + std::to_wstring(flags) + L" " +
                                               GuidText(clsid) + L" " + GuidText(iid));
     if (FAILED(failure)) return failure;
-    if (!IsGuid(clsid, L"{CB2F6723-AB3A-11D2-9C40-00C04FA30A3E}")) return CLASS_E_CLASSNOTAVAILABLE;
+    if (!::IsEqualGUID(clsid, kClsidCorRuntimeHost)) return CLASS_E_CLASSNOTAVAILABLE;
     auto* host = new RuntimeHost;
     const HRESULT queried = host->QueryInterface(iid, result);
     host->Release();

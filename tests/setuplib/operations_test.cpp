@@ -1,9 +1,14 @@
 // Trace outputs, message display, Binary extraction, component situations,
-// resource strings and the folder routines.
+// resource strings, folders and COM initialisation.
 #include <windows.h>
+#include <objbase.h>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <thread>
+
+#include "runtime/text_format.h"
 #include "setuplib/oxsetuplib.h"
 #include "support/package.h"
 #include "support/seam_override.h"
@@ -22,6 +27,17 @@ public:
     UINT Execute() override { return 0; }
 };
 
+// The code of an OxWinError that `call` throws, 0 when it throws none.
+template <typename Call>
+DWORD ErrorOf(Call call) {
+    try {
+        call();
+    } catch (const OxWinError& error) {
+        return error.Code();
+    }
+    return 0;
+}
+
 constexpr const wchar_t* kDebugKey = L"SOFTWARE\\Ondex\\SetupDebug";
 
 TEST(Trace, AValueNamedAfterTheActionSendsLinesOnlyToItsLogFileWithOneByteOrderMark) {
@@ -33,49 +49,52 @@ TEST(Trace, AValueNamedAfterTheActionSendsLinesOnlyToItsLogFileWithOneByteOrderM
     TestPackage package;
     MessageBoxScript boxes;
     LogCapture log;
-    {
-        PlainAction first(package.Session(), L"OxaTraceFile");
-        first.Trace(L"first %s %d", L"line", 1);
-    }
-    {
-        PlainAction second(package.Session(), L"OxaTraceFile");
-        second.Trace(L"second");
-    }
-    const std::string bytes = ReadFileBytes(path);
+    PlainAction(package.Session(), L"OxaTraceFile").Trace(L"first %s %d", L"line", 1);
+    PlainAction(package.Session(), L"OxaTraceFile").Trace(L"second");
     const std::wstring expected = L"\xFEFF" L"first line 1\r\nsecond\r\n";
-    EXPECT_EQ(bytes, std::string(reinterpret_cast<const char*>(expected.data()), expected.size() * 2));
+    EXPECT_EQ(ReadFileBytes(path), std::string(reinterpret_cast<const char*>(expected.data()), expected.size() * 2));
     EXPECT_TRUE(boxes.boxes().empty());
     EXPECT_TRUE(log.InfoLines().empty());
     DeleteFileW(path.c_str());
 }
 
-TEST(Trace, MessageBoxAndLogBitsShowTheTextAndWriteATimestampedLine) {
-    OndexRegistryScope registry;
-    OndexRegistryScope::SetDword(kDebugKey, L"TraceOptions", 1 | 8);
-    TestPackage package;
-    MessageBoxScript boxes;
-    LogCapture log;
-    PlainAction(package.Session()).Trace(L"hello");
-    ASSERT_EQ(boxes.boxes().size(), 1u);
-    EXPECT_EQ(boxes.boxes()[0].text, L"hello");
-    EXPECT_EQ(boxes.boxes()[0].caption, L"OxaPlain");
-    EXPECT_EQ(boxes.boxes()[0].style, static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION));
-    const auto lines = log.InfoLines();
-    ASSERT_EQ(lines.size(), 1u);
-    // "***Ondex*** [dd.mm.yyyy - hh:mm:ss:ms] hello"
-    EXPECT_EQ(lines[0].rfind(L"***Ondex*** [", 0), 0u);
-    EXPECT_EQ(lines[0].substr(15, 1), L".");
-    EXPECT_EQ(lines[0].substr(lines[0].size() - 7), L"] hello");
-}
-
-TEST(Trace, WithoutTheDebugKeyNothingIsOutput) {
+TEST(Trace, MessageBoxAndLogBitsShowTheTextAndWriteATimestampedLineButNothingWithoutTheKey) {
     OndexRegistryScope registry;
     TestPackage package;
     MessageBoxScript boxes;
     LogCapture log;
     PlainAction(package.Session()).Trace(L"quiet");
-    EXPECT_TRUE(boxes.boxes().empty());
-    EXPECT_TRUE(log.InfoLines().empty());
+    OndexRegistryScope::SetDword(kDebugKey, L"TraceOptions", 1 | 8);
+    PlainAction(package.Session()).Trace(L"hello");
+    EXPECT_THAT(boxes.Shown(true), testing::ElementsAre(L"OxaPlain|hello|" + std::to_wstring(MB_ICONEXCLAMATION)));
+    ASSERT_EQ(log.InfoLines().size(), 1u);
+    EXPECT_THAT(ondex::runtime::ToAnsi(log.InfoLines()[0]),
+                testing::MatchesRegex("\\*\\*\\*Ondex\\*\\*\\* \\[\\d\\d\\.\\d\\d\\.\\d\\d\\d\\d - \\d\\d:\\d\\d:\\d\\d:\\d+\\] hello"));
+}
+
+// Top-level windows the dialog search may find, and the owner of the box shown.
+struct FakeWindow {
+    const wchar_t* windowClass;
+    const wchar_t* title;
+};
+std::vector<FakeWindow> g_windows;
+std::vector<std::wstring> g_titlesAsked;
+HWND g_owner = nullptr;
+
+HWND Handle(size_t index) { return reinterpret_cast<HWND>(index + 0x100); }
+HWND WINAPI FindByTitle(LPCWSTR windowClass, LPCWSTR title) {
+    g_titlesAsked.push_back(title ? title : L"(any)");
+    for (size_t i = 0; i < g_windows.size(); ++i)
+        if (!wcscmp(g_windows[i].windowClass, windowClass) && (!title || !wcscmp(g_windows[i].title, title)))
+            return Handle(i);
+    return nullptr;
+}
+HWND WINAPI FindAny(HWND parent, HWND after, LPCWSTR windowClass, LPCWSTR title) {
+    return parent || after ? nullptr : FindByTitle(windowClass, title);
+}
+int WINAPI RecordOwner(HWND owner, LPCWSTR, LPCWSTR, UINT) {
+    g_owner = owner;
+    return IDOK;
 }
 
 class ShowMessageTest : public testing::Test {
@@ -83,6 +102,7 @@ protected:
     void SetUp() override {
         session_ = package_.Session();
         previousLevel_ = MsiSetInternalUI(INSTALLUILEVEL_DEFAULT, nullptr);
+        MsiSetPropertyW(session_, L"UILevel", L"5");
     }
     void TearDown() override { MsiSetInternalUI(previousLevel_, nullptr); }
 
@@ -93,33 +113,50 @@ protected:
     LogCapture log_;
 };
 
-TEST_F(ShowMessageTest, AnEmptyTextIsNotShown) {
+TEST_F(ShowMessageTest, AnEmptyTextShowsNothingAndAHandledMessageNeedsNoBox) {
     EXPECT_EQ(PlainAction(session_).ShowMessage(INSTALLMESSAGE_USER, L""), 0);
-    EXPECT_TRUE(boxes_.boxes().empty());
     EXPECT_TRUE(log_.OfType(INSTALLMESSAGE_USER).empty());
+    log_.AnswerWith(INSTALLMESSAGE_USER, IDOK);
+    EXPECT_EQ(PlainAction(session_).ShowMessage(INSTALLMESSAGE_USER, L"handled"), IDOK);
+    EXPECT_TRUE(boxes_.boxes().empty());
 }
 
-TEST_F(ShowMessageTest, TextNoUserInterfaceTakesFallsBackToAMessageBoxCaptionedWithTheProduct) {
-    MsiSetPropertyW(session_, L"UILevel", L"5");
+TEST_F(ShowMessageTest, UnhandledTextFallsBackToABoxCaptionedWithTheProductUnlessTheInstallationIsSilent) {
     boxes_.Answer(IDNO);
-    const int answer =
-        PlainAction(session_).ShowMessage(static_cast<INSTALLMESSAGE>(INSTALLMESSAGE_USER | MB_YESNO), L"Go on?");
-    EXPECT_EQ(answer, IDNO);
-    ASSERT_EQ(boxes_.boxes().size(), 1u);
-    EXPECT_EQ(boxes_.boxes()[0].text, L"Go on?");
-    EXPECT_EQ(boxes_.boxes()[0].caption, L"Ondex Test Package");
-    EXPECT_EQ(boxes_.boxes()[0].style, static_cast<UINT>(MB_YESNO));
-}
-
-TEST_F(ShowMessageTest, ASilentInstallationShowsNoBoxAndAHandledMessageNeedsNone) {
+    EXPECT_EQ(PlainAction(session_).ShowMessage(static_cast<INSTALLMESSAGE>(INSTALLMESSAGE_USER | MB_YESNO), L"Go on?"),
+              IDNO);
+    MsiSetPropertyW(session_, L"ProductName", L"");
+    PlainAction(session_).ShowMessage(INSTALLMESSAGE_ERROR, L"Unnamed");
     MsiSetPropertyW(session_, L"UILevel", L"2");
     EXPECT_EQ(PlainAction(session_).ShowMessage(INSTALLMESSAGE_USER, L"silent"), 0);
-    EXPECT_TRUE(boxes_.boxes().empty());
+    EXPECT_THAT(boxes_.Shown(true), testing::ElementsAre(L"Ondex Test Package|Go on?|" + std::to_wstring(MB_YESNO),
+                                                         L"Installer|Unnamed|0"));
+}
 
-    MsiSetPropertyW(session_, L"UILevel", L"5");
-    log_.AnswerWith(INSTALLMESSAGE_USER, IDOK);
-    EXPECT_NE(PlainAction(session_).ShowMessage(INSTALLMESSAGE_USER, L"handled"), 0);
-    EXPECT_TRUE(boxes_.boxes().empty());
+TEST_F(ShowMessageTest, TheBoxBelongsToTheInstallerDialogFoundByTitleElseByClassAlone) {
+    const std::wstring wizard = L"Ondex Test Package - InstallShield Wizard";
+    struct Case {
+        std::vector<FakeWindow> windows;
+        int owner;  // index into windows, -1 for none
+    };
+    const Case cases[] = {
+        {{{L"MsiDialogNoCloseClass", wizard.c_str()}, {L"MsiDialogCloseClass", wizard.c_str()}}, 1},
+        {{{L"MsiDialogCloseClass", L"Other"}, {L"MsiDialogNoCloseClass", wizard.c_str()}}, 1},
+        {{{L"MsiDialogNoCloseClass", L"Other"}, {L"MsiDialogCloseClass", L"Another"}}, 1},
+        {{{L"MsiDialogNoCloseClass", L"Other"}}, 0},
+        {{{L"#32770", wizard.c_str()}}, -1},
+    };
+    ScopedApiOverride api;
+    api.api().FindWindowW = FindByTitle;
+    api.api().FindWindowExW = FindAny;
+    api.api().MessageBoxW = RecordOwner;
+    for (const Case& c : cases) {
+        g_windows = c.windows;
+        g_titlesAsked.clear();
+        EXPECT_EQ(PlainAction(session_).ShowMessage(INSTALLMESSAGE_USER, L"text"), IDOK);
+        EXPECT_EQ(g_owner, c.owner < 0 ? nullptr : Handle(c.owner)) << c.windows.size();
+        EXPECT_EQ(g_titlesAsked.at(0), wizard);
+    }
 }
 
 TEST(ExtractBinary, AStreamOfTwoChunksIsWrittenWholeAndAMissingRowThrows2) {
@@ -130,89 +167,166 @@ TEST(ExtractBinary, AStreamOfTwoChunksIsWrittenWholeAndAMissingRowThrows2) {
     TestPackage package;
     package.Binary(L"Support", folder.File(L"source"));
     PlainAction action(package.Session());
-
     const OxMsiString target = folder.File(L"copy.bin");
     EXPECT_EQ(action.extractBinary(L"Support", target), target);
     EXPECT_EQ(ReadFileBytes(target), data);
-    try {
-        action.extractBinary(L"Absent", target);
-        FAIL() << "a missing Binary row was extracted";
-    } catch (const OxWinError& error) {
-        EXPECT_EQ(error.Code(), 2u);
-    }
+    EXPECT_EQ(ErrorOf([&] { action.extractBinary(L"Absent", target); }), 2u);
 }
 
-TEST(ComponentMode, FreshInstallIsInstallingAndAnEmptyKeyThrows160) {
-    TestPackage package;
-    package.Sql(L"CREATE TABLE `Directory` (`Directory` CHAR(72) NOT NULL, `Directory_Parent` CHAR(72), "
-                L"`DefaultDir` CHAR(255) NOT NULL LOCALIZABLE PRIMARY KEY `Directory`)")
-        .Sql(L"INSERT INTO `Directory` (`Directory`, `DefaultDir`) VALUES ('TARGETDIR', 'SourceDir')")
-        .Sql(L"CREATE TABLE `Component` (`Component` CHAR(72) NOT NULL, `ComponentId` CHAR(38), `Directory_` "
-             L"CHAR(72) NOT NULL, `Attributes` SHORT NOT NULL, `Condition` CHAR(255), `KeyPath` CHAR(72) PRIMARY "
-             L"KEY `Component`)")
-        .Sql(L"INSERT INTO `Component` (`Component`, `ComponentId`, `Directory_`, `Attributes`) VALUES ('Core', "
-             L"'{3C1A7E55-0B7D-4D3A-9B59-6A2F0E1D4C11}', 'TARGETDIR', 256)")
-        .Sql(L"CREATE TABLE `Feature` (`Feature` CHAR(38) NOT NULL, `Feature_Parent` CHAR(38), `Title` CHAR(64), "
-             L"`Description` CHAR(255), `Display` SHORT, `Level` SHORT NOT NULL, `Directory_` CHAR(72), "
-             L"`Attributes` SHORT NOT NULL PRIMARY KEY `Feature`)")
-        .Sql(L"INSERT INTO `Feature` (`Feature`, `Level`, `Attributes`) VALUES ('Main', 1, 0)")
-        .Sql(L"CREATE TABLE `FeatureComponents` (`Feature_` CHAR(38) NOT NULL, `Component_` CHAR(72) NOT NULL "
-             L"PRIMARY KEY `Feature_`, `Component_`)")
-        .Sql(L"INSERT INTO `FeatureComponents` (`Feature_`, `Component_`) VALUES ('Main', 'Core')");
-    const MSIHANDLE session = package.Session();
-    for (const wchar_t* step : {L"CostInitialize", L"FileCost", L"CostFinalize"}) ASSERT_EQ(MsiDoActionW(session, step), 0u);
-    ASSERT_EQ(MsiSetFeatureStateW(session, L"Main", INSTALLSTATE_LOCAL), 0u);
+constexpr wchar_t kCoreCode[] = L"{3C1A7E55-0B7D-4D3A-9B59-6A2F0E1D4C11}";
+constexpr wchar_t kInstalledProduct[] = L"{6F1B2C3D-4E5F-4A6B-8C7D-9E0F1A2B3C4D}";
 
-    PlainAction action(session);
-    EXPECT_EQ(action.getComponentMode(L"Core", L"{3C1A7E55-0B7D-4D3A-9B59-6A2F0E1D4C11}"), 3);
-    ASSERT_EQ(MsiSetFeatureStateW(session, L"Main", INSTALLSTATE_ABSENT), 0u);
-    EXPECT_EQ(action.getComponentMode(L"Core", L"{3C1A7E55-0B7D-4D3A-9B59-6A2F0E1D4C11}"), 0);
-    try {
-        action.getComponentMode(L"", L"{3C1A7E55-0B7D-4D3A-9B59-6A2F0E1D4C11}");
-        FAIL() << "an empty component key was accepted";
-    } catch (const OxWinError& error) {
-        EXPECT_EQ(error.Code(), 160u);
+// A package of `productCode` whose feature "Main" holds the component "Core".
+void AddCore(TestPackage& package, const wchar_t* productCode) {
+    package.Sql(L"UPDATE `Property` SET `Value` = '" + std::wstring(productCode) + L"' WHERE `Property` = 'ProductCode'")
+        .Property(L"UpgradeCode", L"{0E8A1C47-2B6D-4F93-A5C8-7D1E3B9F2A60}")
+        .Property(L"ALLUSERS", L"1")
+        .Table(L"Directory")
+        .Row(L"Directory", {{L"Directory", L"'TARGETDIR'"}, {L"DefaultDir", L"'SourceDir'"}})
+        .Table(L"Component")
+        .Row(L"Component", {{L"Component", L"'Core'"}, {L"ComponentId", Quoted(kCoreCode)},
+                            {L"Directory_", L"'TARGETDIR'"}, {L"Attributes", L"256"}})
+        .Table(L"Feature")
+        .Row(L"Feature", {{L"Feature", L"'Main'"}, {L"Level", L"1"}, {L"Attributes", L"0"}})
+        .Table(L"FeatureComponents")
+        .Row(L"FeatureComponents", {{L"Feature_", L"'Main'"}, {L"Component_", L"'Core'"}});
+}
+
+// Another product that really installed "Core", for the whole suite.
+class ComponentModeTest : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        installed_ = new TestPackage;
+        AddCore(*installed_, kInstalledProduct);
+        installed_->Table(L"InstallExecuteSequence");
+        int sequence = 0;
+        for (const wchar_t* action : {L"CostInitialize", L"FileCost", L"CostFinalize", L"InstallValidate",
+                                      L"InstallInitialize", L"ProcessComponents", L"RegisterProduct",
+                                      L"PublishFeatures", L"PublishProduct", L"InstallFinalize"})
+            installed_->Row(L"InstallExecuteSequence", {{L"Action", Quoted(action)}, {L"Sequence", Number(sequence += 10)}});
+        MsiSetInternalUI(INSTALLUILEVEL_NONE, nullptr);
+        ASSERT_EQ(MsiInstallProductW(installed_->Commit().c_str(), L"ALLUSERS=1"), 0u);
     }
+    static void TearDownTestSuite() {
+        MsiInstallProductW(installed_->Path().c_str(), L"REMOVE=ALL");
+        delete installed_;
+    }
+    // A costed session of `productCode` with "Main" requested in `state` (unknown: no request).
+    int ModeOf(const wchar_t* productCode, INSTALLSTATE feature, INSTALLSTATE component = INSTALLSTATE_UNKNOWN) {
+        TestPackage package;
+        AddCore(package, productCode);
+        const MSIHANDLE session = package.Session();
+        for (const wchar_t* step : {L"CostInitialize", L"FileCost", L"CostFinalize"})
+            EXPECT_EQ(MsiDoActionW(session, step), 0u);
+        if (feature != INSTALLSTATE_UNKNOWN) EXPECT_EQ(MsiSetFeatureStateW(session, L"Main", feature), 0u);
+        if (component != INSTALLSTATE_UNKNOWN) EXPECT_EQ(MsiSetComponentStateW(session, L"Core", component), 0u);
+        return PlainAction(session).getComponentMode(L"Core", kCoreCode);
+    }
+
+    static TestPackage* installed_;
+    const wchar_t* fresh_ = L"{7D5A3B52-3C4E-4F43-9D2E-6F0A1B2C3D4E}";
+};
+TestPackage* ComponentModeTest::installed_ = nullptr;
+
+bool g_maintenance = true;
+BOOL WINAPI ScriptedMaintenance(MSIHANDLE, MSIRUNMODE mode) { return mode == MSIRUNMODE_MAINTENANCE && g_maintenance; }
+std::vector<std::wstring> g_pathsAsked;
+INSTALLSTATE WINAPI SourceAbsent(LPCWSTR product, LPCWSTR, LPWSTR, LPDWORD) {
+    g_pathsAsked.push_back(product);
+    return INSTALLSTATE_SOURCEABSENT;
+}
+
+TEST_F(ComponentModeTest, InstalledComponentIsPresentRemovingOrByDefaultPresentOnlyInMaintenance) {
+    EXPECT_EQ(ModeOf(kInstalledProduct, INSTALLSTATE_UNKNOWN), 2);
+    EXPECT_EQ(ModeOf(kInstalledProduct, INSTALLSTATE_UNKNOWN, INSTALLSTATE_ABSENT), 1);
+    EXPECT_EQ(ModeOf(kInstalledProduct, INSTALLSTATE_UNKNOWN, INSTALLSTATE_DEFAULT), 2);
+    ScopedApiOverride api;
+    api.api().MsiGetMode = ScriptedMaintenance;
+    g_maintenance = false;
+    EXPECT_EQ(ModeOf(kInstalledProduct, INSTALLSTATE_UNKNOWN, INSTALLSTATE_DEFAULT), 3);
+}
+
+TEST_F(ComponentModeTest, NewComponentIsInstallingAbsentOrUnknownAndBesideAnotherProductsMissingCopy4) {
+    EXPECT_EQ(ModeOf(fresh_, INSTALLSTATE_LOCAL), 3);
+    EXPECT_EQ(ModeOf(fresh_, INSTALLSTATE_ABSENT), 0);
+    EXPECT_EQ(ModeOf(fresh_, INSTALLSTATE_UNKNOWN, INSTALLSTATE_DEFAULT), -1);
+    ScopedApiOverride api;
+    api.api().MsiGetComponentPathW = SourceAbsent;
+    EXPECT_EQ(ModeOf(fresh_, INSTALLSTATE_LOCAL), 4);
+    EXPECT_THAT(g_pathsAsked, testing::ElementsAre(kInstalledProduct));
+    EXPECT_EQ(ModeOf(fresh_, INSTALLSTATE_ABSENT), 0);
+    TestPackage package;
+    EXPECT_EQ(ErrorOf([&] { PlainAction(package.Session()).getComponentMode(L"", kCoreCode); }), 160u);
 }
 
 TEST(LoadString, TextsComeInTheProductLanguageAndFallBackToEnglish) {
     TestPackage package;
     const MSIHANDLE session = package.Session();
     PlainAction action(session);
-    EXPECT_EQ(action.LoadString(101), L"Executing SQL assembly...");
     EXPECT_EQ(action.LoadString(130), L"\nError code: 0x%08X.");
     EXPECT_EQ(action.LoadString(140),
               L"Ondex Mailvault beta is already installed. Please uninstall it manually, and run the setup again.");
-
     MsiSetPropertyW(session, L"PRODUCTLANGUAGE", L"1031");
     EXPECT_EQ(action.LoadString(101), L"SQL-Assembly wird ausgefuehrt...");
     EXPECT_EQ(action.LoadString(102), L"Failed to execute .NET assembly.\nError code: 0x%08X.");
-    MsiSetPropertyW(session, L"PRODUCTLANGUAGE", L"1036");
-    EXPECT_EQ(action.LoadString(134), L"Failed to grant 'Logon as service' privilege to the specified service account.");
     EXPECT_EQ(action.LoadString(999), L"");
 }
 
-TEST(Folders, TreesAreCreatedFoundAndDeletedAndAFileInThePathThrows80) {
+TEST(Folders, TreesAreCreatedAndDeletedAndAFileInThePathThrows80) {
     TempFolder folder;
     const OxMsiString deep = folder.File(L"a\\b\\c");
     CreateDirectoryTree(deep);
-    EXPECT_TRUE(PathExists(deep + L"\\"));
     WriteFileBytes(deep + L"\\file.txt", "x");
     EXPECT_EQ(DirectoryOf(deep + L"\\file.txt"), deep);
-
     WriteFileBytes(folder.File(L"plain"), "x");
-    try {
-        CreateDirectoryTree(folder.File(L"plain\\sub"));
-        FAIL() << "a directory was made below a file";
-    } catch (const OxWinError& error) {
-        EXPECT_EQ(error.Code(), 80u);
-    }
+    EXPECT_EQ(ErrorOf([&] { CreateDirectoryTree(folder.File(L"plain\\sub")); }), 80u);
     DeleteDirectoryTree(folder.File(L"a"), true);
     EXPECT_FALSE(PathExists(folder.File(L"a")));
-    EXPECT_EQ(WithBackslash(L"C:\\x"), L"C:\\x\\");
-    EXPECT_EQ(WithBackslash(L"C:\\x\\"), L"C:\\x\\");
-    EXPECT_EQ(WithBackslash(L""), L"");
     EXPECT_EQ(GetTempFolder().substr(GetTempFolder().size() - 18), L"\\Ondex\\Setup\\Temp\\");
+}
+
+TEST(Folders, AFileThatCannotBeDeletedFailsOnlyAStrictDeletionAndAMissingTreeAlwaysThrows) {
+    TempFolder folder;
+    CreateDirectoryTree(folder.File(L"tree\\sub"));
+    WriteFileBytes(folder.File(L"tree\\sub\\busy.txt"), "x");
+    WriteFileBytes(folder.File(L"tree\\free.txt"), "x");
+    {
+        const HANDLE busy = CreateFileW(folder.File(L"tree\\sub\\busy.txt").c_str(), GENERIC_READ, 0, nullptr,
+                                        OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(busy, INVALID_HANDLE_VALUE);
+        EXPECT_EQ(ErrorOf([&] { DeleteDirectoryTree(folder.File(L"tree"), false); }), 0u);
+        EXPECT_FALSE(PathExists(folder.File(L"tree\\free.txt")));
+        EXPECT_TRUE(PathExists(folder.File(L"tree\\sub\\busy.txt")));
+        EXPECT_EQ(ErrorOf([&] { DeleteDirectoryTree(folder.File(L"tree"), true); }),
+                  static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+        CloseHandle(busy);
+    }
+    EXPECT_EQ(ErrorOf([&] { DeleteDirectoryTree(folder.File(L"missing"), false); }), 6u);
+}
+
+// On a thread of its own: what a second initialisation answers inside and after the scope.
+std::pair<HRESULT, HRESULT> OleScope(DWORD existing) {
+    std::pair<HRESULT, HRESULT> probes;
+    std::thread([&] {
+        const bool outer = existing != ~0u && SUCCEEDED(CoInitializeEx(nullptr, existing));
+        try {
+            const OxOleInit ole;
+            probes.first = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+            if (SUCCEEDED(probes.first)) CoUninitialize();
+        } catch (const OxWinError&) {
+            probes.first = E_UNEXPECTED;
+        }
+        probes.second = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        if (SUCCEEDED(probes.second)) CoUninitialize();
+        if (outer) CoUninitialize();
+    }).join();
+    return probes;
+}
+
+TEST(OleInit, InitialisesAnApartmentForItsScopeAndLeavesAnExistingOneAsItWas) {
+    EXPECT_EQ(OleScope(~0u), std::make_pair(RPC_E_CHANGED_MODE, S_OK));
+    EXPECT_EQ(OleScope(COINIT_APARTMENTTHREADED), std::make_pair(RPC_E_CHANGED_MODE, RPC_E_CHANGED_MODE));
+    EXPECT_EQ(OleScope(COINIT_MULTITHREADED), std::make_pair(S_FALSE, S_FALSE));
 }
 
 TEST(WinError, DisplayTextIsTheOwnTextElseTheSystemMessage) {

@@ -6,8 +6,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "clr_double_control.h"
 #include "runtime/text_format.h"
 #include "setuplib/oxsetuplib.h"
@@ -17,6 +15,7 @@
 
 extern "C" UINT __stdcall OxaSQLAssemblyCaller(MSIHANDLE);
 extern "C" UINT __stdcall OxaRegisterWMISvc(MSIHANDLE);
+extern "C" UINT __stdcall OxaDetectMVXBeta(MSIHANDLE);
 
 using namespace OxSetupLib;
 using namespace ondex::test;
@@ -37,9 +36,6 @@ std::wstring NewProductCode() {
 constexpr wchar_t kOlderUpgradeCode[] = L"{5E0B4C31-92D7-4F6A-8C1E-3D2B7A9F0E64}";
 constexpr wchar_t kOlderProduct[] = L"{A4C2E1F0-6B3D-4E57-9A81-0C2D3E4F5A6B}";
 
-// The double, loaded before any session: the engine's costing loads an
-// mscoree.dll of its own, and the first one loaded is the one every later load gets.
-const HMODULE g_clrDouble = LoadLibraryW(L"mscoree.dll");
 
 MSIRUNMODE g_mode = MSIRUNMODE_ADMIN;
 BOOL WINAPI ScriptedMode(MSIHANDLE, MSIRUNMODE mode) { return mode == g_mode; }
@@ -84,14 +80,6 @@ void CostSession(MSIHANDLE session, const std::wstring& root, INSTALLSTATE state
     ASSERT_EQ(MsiSetFeatureStateW(session, L"Main", state), 0u);
 }
 
-std::wstring Property(MSIHANDLE session, const wchar_t* name) {
-    wchar_t value[1024] = L"";
-    DWORD size = 1024;
-    MsiGetPropertyW(session, name, value, &size);
-    return value;
-}
-
-// What an action's state file holds after its immediate phase.
 class PhasedTestBase : public testing::Test {
 protected:
     void SetUp() override {
@@ -122,25 +110,13 @@ protected:
         MsiSetPropertyW(package_.Session(), L"CustomActionData", storage.c_str());
         return action(package_.Session());
     }
-    std::vector<std::string> ManagedCalls() const {
-        std::vector<std::string> calls;
-        for (const std::string& call : clr_.Calls())
-            if (call.rfind("Invoke ", 0) == 0) calls.push_back(call.substr(7));
-        return calls;
-    }
-    // Messages the action showed through the installer: text and style.
-    std::vector<std::pair<std::wstring, UINT>> Shown() const {
-        std::vector<std::pair<std::wstring, UINT>> shown;
-        for (const auto& m : log_.OfType(INSTALLMESSAGE_FATALEXIT)) shown.emplace_back(m.text, m.style);
-        return shown;
-    }
-    bool Logged(const std::wstring& text) const {
-        for (const std::wstring& line : log_.InfoLines())
-            if (line.size() >= text.size() && line.compare(line.size() - text.size(), text.size(), text) == 0)
-                return true;
-        return false;
-    }
+    std::vector<std::pair<std::wstring, UINT>> Shown() const { return ShownMessages(log_); }
+    bool Logged(const std::wstring& text) const { return !log_.InfoLinesWith(L"] " + text).empty(); }
     std::wstring InstallDir() const { return root_.File(L"Harbor\\"); }
+    void ExpectDeferredData(const std::wstring& prefix, const std::wstring& storage) {
+        for (const wchar_t* ending : {L"_Commit64", L"_ExecuteInstall64", L"_ExecuteRemove64", L"_Rollback64"})
+            EXPECT_EQ(package_.Get(prefix + ending), storage) << ending;
+    }
 
     const std::wstring productCode_ = NewProductCode();
     TempFolder root_;
@@ -186,17 +162,14 @@ protected:
 };
 
 TEST_F(SqlAssemblyCallerTest, FreshInstallSkipsTheRemoveStageAndCreatesTheDatabaseInTheInstallStage) {
-    const MSIHANDLE session = Open();
+    Open();
     PlaceFile(L"Ondex.Harbor.DBCreator.dll");
     ASSERT_EQ(Run(OxaSQLAssemblyCaller, MSIRUNMODE_ADMIN), 0u);
     EXPECT_TRUE(Logged(L"Extension assembly path: '" + InstallDir() + L"Ondex.Harbor.DBCreator.dll'."));
     EXPECT_TRUE(Logged(L"Service component mode: 3."));
     EXPECT_TRUE(Logged(L"Selected action: 2."));
-    for (const wchar_t* name : {L"OxSQLAssemblyCaller_Commit64", L"OxSQLAssemblyCaller_ExecuteInstall64",
-                                L"OxSQLAssemblyCaller_ExecuteRemove64", L"OxSQLAssemblyCaller_Rollback64"})
-        EXPECT_EQ(Property(session, name), Storage()) << name;
-    EXPECT_TRUE(PathExists(Storage()));
-    EXPECT_TRUE(Property(session, L"OxRPCDataExist").empty());
+    ExpectDeferredData(L"OxSQLAssemblyCaller", Storage());
+    EXPECT_TRUE(package_.Get(L"OxRPCDataExist").empty());
     EXPECT_TRUE(clr_.Calls().empty());
 
     // Whatever the deferred actions are called, the first one is the remove stage.
@@ -205,7 +178,7 @@ TEST_F(SqlAssemblyCallerTest, FreshInstallSkipsTheRemoveStageAndCreatesTheDataba
     EXPECT_TRUE(clr_.Calls().empty());
     EXPECT_EQ(Run(OxaSQLAssemblyCaller, MSIRUNMODE_SCHEDULED, Storage()), 0u);
     EXPECT_TRUE(Logged(L"Executing action '2' while ExecuteInstall..."));
-    EXPECT_THAT(ManagedCalls(), ElementsAre(MsiInit(), Create(2)));
+    EXPECT_THAT(clr_.Invokes(), ElementsAre(MsiInit(), Create(2)));
     EXPECT_THAT(clr_.Calls(), testing::Contains("CreateDomainEx OndexSetupv4.0.30319 base=" +
                                                 ondex::runtime::ToAnsi(root_.File(L"Harbor"))));
     EXPECT_EQ(ClrDoubleScope::LiveObjects(), 0);
@@ -227,7 +200,7 @@ TEST_F(SqlAssemblyCallerTest, UninstallForUpgradeCreatesWithSixInTheRemoveStageA
     EXPECT_TRUE(Logged(L"Action '6' won't be executed while ExecuteInstall."));
     EXPECT_EQ(Run(OxaSQLAssemblyCaller, MSIRUNMODE_ROLLBACK, Storage()), 0u);
     EXPECT_TRUE(Logged(L"Executing Rollback for action '6' ..."));
-    EXPECT_THAT(ManagedCalls(), ElementsAre(MsiInit(), Create(6), MsiInit(), Create(4)));
+    EXPECT_THAT(clr_.Invokes(), ElementsAre(MsiInit(), Create(6), MsiInit(), Create(4)));
     EXPECT_FALSE(PathExists(Storage()));
 }
 
@@ -287,16 +260,14 @@ TEST_F(SqlAssemblyCallerTest, AnOlderRelatedProductLeavesTheUpgradeToTheExtensio
 
     ASSERT_EQ(Run(OxaSQLAssemblyCaller, MSIRUNMODE_ADMIN), 0u);
     EXPECT_TRUE(Logged(L"Selected action: 3."));
-    EXPECT_EQ(Property(session, L"OxRPCDataExist"), L"1");
+    EXPECT_TRUE(PathExists(GetTempFolder() + productCode_ + L"\\RPCAssembly.dat"));
     OxExtensionData data(productCode_);
     data.Load();
-    EXPECT_EQ(data.assemblyPath, InstallDir() + L"Ondex.Harbor.Setup.dll");
+    EXPECT_THAT((std::vector<std::wstring>{data.assemblyPath, data.sqlServerName, data.sqlInstanceName,
+                                           data.installFolder, data.sqlServerDatabase, data.wmiServicePath}),
+                ElementsAre(InstallDir() + L"Ondex.Harbor.Setup.dll", L"DBHOST", L"HARBORSQL", InstallDir(), L"1",
+                            L"C:\\Harbor\\Ondex.Harbor.WmiServer.exe"));
     EXPECT_EQ(data.selectedAction, 3u);
-    EXPECT_EQ(data.sqlServerName, L"DBHOST");
-    EXPECT_EQ(data.sqlInstanceName, L"HARBORSQL");
-    EXPECT_EQ(data.installFolder, InstallDir());
-    EXPECT_EQ(data.sqlServerDatabase, L"1");
-    EXPECT_EQ(data.wmiServicePath, L"C:\\Harbor\\Ondex.Harbor.WmiServer.exe");
     EXPECT_EQ(data.present, 1u);
 
     EXPECT_EQ(Run(OxaSQLAssemblyCaller, MSIRUNMODE_SCHEDULED, Storage()), 0u);
@@ -321,20 +292,18 @@ protected:
 };
 
 TEST_F(RegisterWmiTest, FreshInstallRegistersTypesAndASetupWarningOfTheRuntimeDoesNotFailTheStage) {
-    const MSIHANDLE session = Open();
+    Open();
     PlaceFile(L"Ondex.Harbor.WmiServer.Core.dll");
     ASSERT_EQ(Run(OxaRegisterWMISvc, MSIRUNMODE_ADMIN), 0u);
     EXPECT_TRUE(Logged(L"Service executable: " + InstallDir() + L"Ondex.Harbor.WmiServer.exe."));
     EXPECT_TRUE(Logged(L"Selected action: 2."));
-    for (const wchar_t* name : {L"OxaRegisterWMISvc_Commit64", L"OxaRegisterWMISvc_ExecuteInstall64",
-                                L"OxaRegisterWMISvc_ExecuteRemove64", L"OxaRegisterWMISvc_Rollback64"})
-        EXPECT_EQ(Property(session, name), Storage()) << name;
+    ExpectDeferredData(L"OxaRegisterWMISvc", Storage());
 
     EXPECT_EQ(Run(OxaRegisterWMISvc, MSIRUNMODE_SCHEDULED, Storage()), 0u);
     clr_.Throw(L"Ondex.Harbor.WmiServer.Core.CWmiInstaller.MsiInstall", 0x80131600, L"Types already registered.");
     EXPECT_EQ(Run(OxaRegisterWMISvc, MSIRUNMODE_SCHEDULED, Storage()), 0u);
     EXPECT_TRUE(Logged(L"Executing Ondex.Harbor.WmiServer.Core.CWmiInstaller.MsiInstall()..."));
-    EXPECT_THAT(ManagedCalls(), ElementsAre(Install()));
+    EXPECT_THAT(clr_.Invokes(), ElementsAre(Install()));
     EXPECT_THAT(Shown(), ElementsAre(Pair(L"Types already registered.", MB_ICONWARNING)));
 
     // Any other managed exception is an error; the rollback of a fresh install only logs.
@@ -346,11 +315,45 @@ TEST_F(RegisterWmiTest, FreshInstallRegistersTypesAndASetupWarningOfTheRuntimeDo
     EXPECT_TRUE(Logged(L"Executing Rollback for action '2' ..."));
     EXPECT_TRUE(Logged(L"=========OxRegisterWMISvc: Cleaning up temporary data."));
     // Only the failed MsiInstall reached the runtime; the rollback called nothing.
-    const std::vector<std::string> calls = failing.Calls();
-    EXPECT_EQ(std::count_if(calls.begin(), calls.end(),
-                            [](const std::string& call) { return call.rfind("Invoke ", 0) == 0; }),
-              1);
+    EXPECT_THAT(failing.Invokes(), ElementsAre(Install()));
     EXPECT_FALSE(PathExists(Storage()));
+}
+
+// The mail-explorer product shares no upgrade path with Harbor: its beta only blocks the setup.
+TEST_F(RegisterWmiTest, AnInstalledMailExplorerBlocksOnlyAsABetaAndIsNoOlderHarborToUpgrade) {
+    const wchar_t* mvxUpgradeCode = L"{8B4ED8BF-6746-44A5-B041-37C658EA36E1}";
+    const wchar_t* mvxProduct = L"{C3D2B1A0-9F8E-4D7C-8B6A-5F4E3D2C1B0A}";
+    const wchar_t* olderUpgradeCode = L"{9A7C3E15-4D2B-4B8F-A6E1-2C5D8F0B3A97}";
+    for (const wchar_t* code : {mvxUpgradeCode, olderUpgradeCode})
+        package_.Row(L"Upgrade", {{L"UpgradeCode", Quoted(code)}, {L"VersionMax", L"'9.0.0'"}, {L"Attributes", L"0"},
+                                  {L"ActionProperty", L"'OLDERFOUND'"}});
+    const MSIHANDLE session = Open();
+    EXPECT_EQ(OxaDetectMVXBeta(session), 0u);
+    {
+        const InstalledProduct beta(mvxProduct, mvxUpgradeCode, InstalledProduct::State::Installed, L"6.5.0.499");
+        EXPECT_EQ(OxaDetectMVXBeta(session), 1603u);
+        ASSERT_EQ(Run(OxaRegisterWMISvc, MSIRUNMODE_ADMIN), 0u);
+        EXPECT_TRUE(Logged(L"Ignoring MVX upgrade code."));
+        EXPECT_TRUE(Logged(L"Selected action: 2."));
+    }
+    {
+        const InstalledProduct final(mvxProduct, mvxUpgradeCode, InstalledProduct::State::Installed, L"6.5.0.500");
+        EXPECT_EQ(OxaDetectMVXBeta(session), 0u);
+    }
+    EXPECT_THAT(Shown(), ElementsAre(Pair(L"Ondex Mailvault beta is already installed. Please uninstall it "
+                                          L"manually, and run the setup again.",
+                                          MB_ICONERROR)));
+    EXPECT_FALSE(Logged(L"This is the upgrade."));
+
+    const InstalledProduct older(L"{2E4F6A8C-1B3D-4F5A-9C7E-8D0B2A4C6E13}", olderUpgradeCode);
+    ASSERT_EQ(Run(OxaRegisterWMISvc, MSIRUNMODE_ADMIN), 0u);
+    EXPECT_TRUE(Logged(L"This is the upgrade."));
+    EXPECT_TRUE(Logged(L"Selected action: 3."));
+    EXPECT_EQ(package_.Get(L"OxRPCDataExist"), L"1");
+    OxExtensionData data(productCode_);
+    data.Load();
+    EXPECT_EQ(data.assemblyPath, InstallDir() + L"Ondex.Harbor.Setup.dll");
+    EXPECT_EQ(data.wmiServicePath, InstallDir() + L"Ondex.Harbor.WmiServer.exe");
 }
 
 }  // namespace

@@ -52,44 +52,39 @@ DWORD LoadErrorCode(const std::wstring& path) {
 
 }  // namespace
 
-TEST(StateFile, TwoMembersAreACountAndTwoLengthPrefixedBlobsProtectedWithTheLibraryEntropy) {
-    TempFolder folder;
-    const std::string bytes = ReadFileBytes(WriteTwoMembers(folder, 0x01020304, L"ab"));
-
-    ASSERT_EQ(UInt32At(bytes, 0), 2u);
-    const std::uint32_t first = UInt32At(bytes, 4);
-    EXPECT_EQ(Unprotect(bytes.substr(8, first)), std::string("\x04\x03\x02\x01", 4));
-    const std::uint32_t second = UInt32At(bytes, 8 + first);
-    EXPECT_EQ(Unprotect(bytes.substr(12 + first, second)), std::string("a\0b\0", 4));
-    EXPECT_EQ(bytes.size(), 12u + first + second);
-}
-
-TEST(StateFile, MembersLoadBackInOrderAndAnEmptyStringIsAZeroLengthBlob) {
+TEST(StateFile, MembersAreACountAndLengthPrefixedBlobsProtectedWithTheLibraryEntropyAndLoadBackInOrder) {
     TempFolder folder;
     OxFileSerializator store(folder.File(L"state"));
     std::uint8_t flag = 1;
-    std::int32_t negative = -1;
-    OxMsiString empty, text = L"C:\\Program Files\\Ondex\\";
-    store.Serialize(flag);
-    store.Serialize(negative);
-    store.Serialize(empty);
-    store.Serialize(text);
-    ASSERT_TRUE(store.Members()[2].data.empty());
+    std::int32_t negative = -2;
+    OxMsiString empty, text = L"ab";
+    for (auto* member : {&empty, &text}) {
+        store.Serialize(flag);
+        store.Serialize(negative);
+        store.Serialize(*member);
+    }
     store.Write();
+    const std::string bytes = ReadFileBytes(store.Path());
+    ASSERT_EQ(UInt32At(bytes, 0), 6u);
+    std::vector<std::string> blobs;
+    for (size_t at = 4; at + 4 <= bytes.size(); at += 4 + UInt32At(bytes, at))
+        blobs.push_back(Unprotect(bytes.substr(at + 4, UInt32At(bytes, at))));
+    EXPECT_EQ(blobs, (std::vector<std::string>{"\x01", std::string("\xFE\xFF\xFF\xFF", 4), "", "\x01",
+                                               std::string("\xFE\xFF\xFF\xFF", 4), std::string("a\0b\0", 4)}));
 
     OxFileSerializator load(store.Path());
     load.Load();
-    std::uint8_t flagBack = 0;
-    std::int32_t negativeBack = 0;
-    OxMsiString emptyBack = L"stale", textBack;
-    load.Serialize(flagBack);
-    load.Serialize(negativeBack);
-    load.Serialize(emptyBack);
-    load.Serialize(textBack);
-    EXPECT_EQ(flagBack, 1);
-    EXPECT_EQ(negativeBack, -1);
-    EXPECT_EQ(emptyBack, L"");
-    EXPECT_EQ(textBack, text);
+    for (const OxMsiString& expected : {empty, text}) {
+        std::uint8_t flagBack = 0;
+        std::int32_t negativeBack = 0;
+        OxMsiString textBack = L"stale";
+        load.Serialize(flagBack);
+        load.Serialize(negativeBack);
+        load.Serialize(textBack);
+        EXPECT_EQ(flagBack, 1);
+        EXPECT_EQ(negativeBack, -2);
+        EXPECT_EQ(textBack, expected);
+    }
 }
 
 TEST(StateFile, LoadingPastTheLastMemberOrIntoAFieldOfAnotherSizeThrows) {
@@ -134,24 +129,4 @@ TEST(StateFile, CorruptedTruncatedOrMissingFilesThrowOxWinError) {
     EXPECT_NE(LoadErrorCode(path), 0u);
 
     EXPECT_EQ(LoadErrorCode(folder.File(L"missing")), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-}
-
-TEST(ExtensionData, TheParameterRecordRoundTripsThroughRPCAssemblyDat) {
-    const OxMsiString productCode = L"{11111111-2222-3333-4444-555555555555}";
-    OxExtensionData stored(productCode);
-    stored.assemblyPath = L"C:\\Ondex\\Ondex.Harbor.Setup.dll";
-    stored.selectedAction = 3;
-    stored.sqlInstanceName = L"ONDEXSQL";
-    stored.present = 1;
-    stored.Store();
-
-    OxExtensionData loaded(productCode);
-    loaded.Load();
-    EXPECT_EQ(loaded.FilePath(), GetTempFolder() + productCode + L"\\RPCAssembly.dat");
-    EXPECT_EQ(loaded.assemblyPath, stored.assemblyPath);
-    EXPECT_EQ(loaded.selectedAction, 3u);
-    EXPECT_EQ(loaded.sqlInstanceName, L"ONDEXSQL");
-    EXPECT_EQ(loaded.sqlServerName, L"");
-    EXPECT_EQ(loaded.present, 1);
-    DeleteDirectoryTree(GetTempFolder() + productCode, true);
 }
