@@ -101,22 +101,16 @@ e2e_msiexec() {
   "$E2E_WINE" msiexec "$@" </dev/null >>msiexec.out 2>&1
 }
 
-# e2e_install MSI LOG [NAME=VALUE ...]: silent install with a verbose log;
-# leaves the exit code in E2E_RC and the log as UTF-8 text in LOG.txt.
-e2e_install() {
-  local msi=$1 log=$2
-  shift 2
+# e2e_install MSI LOG [NAME=VALUE ...] / e2e_uninstall ...: silent
+# installation or removal with a verbose log; leaves the exit code in E2E_RC
+# and the log as UTF-8 text in LOG.txt.
+e2e_install() { e2e_logged_msiexec /i "$@"; }
+e2e_uninstall() { e2e_logged_msiexec /x "$@"; }
+e2e_logged_msiexec() {
+  local mode=$1 msi=$2 log=$3
+  shift 3
   E2E_RC=0
-  e2e_msiexec /i "$msi" /qn /l*vx "$log" "$@" || E2E_RC=$?
-  e2e_log_text "$log"
-}
-
-# e2e_uninstall MSI LOG [NAME=VALUE ...]: silent removal, exit code in E2E_RC.
-e2e_uninstall() {
-  local msi=$1 log=$2
-  shift 2
-  E2E_RC=0
-  e2e_msiexec /x "$msi" /qn /l*vx "$log" "$@" || E2E_RC=$?
+  e2e_msiexec "$mode" "$msi" /qn /l*vx "$log" "$@" || E2E_RC=$?
   e2e_log_text "$log"
 }
 

@@ -33,7 +33,6 @@ sql_double_install() {
   grep -q "Wine builtin DLL" "$builtin" || builtin=$(ls /usr/lib/*/wine/x86_64-windows/mscoree.dll | head -1)
   cp -p "$builtin" "$SQL_SAVED_MSCOREE" || return 1
   cp "$1" "$SQL_MSCOREE" || return 1
-  export WINEDLLOVERRIDES=mscoree=n
   # The custom-action servers are started by msiexec and inherit its
   # environment: the double's call log is named through it.
   export OXCLR_DOUBLE_LOG="Z:$E2E_WORK/clr.log"
@@ -50,7 +49,7 @@ sql_double_restore() {
   [ -n "${SQL_SAVED_MSCOREE:-}" ] && [ -f "$SQL_SAVED_MSCOREE" ] || return 0
   cp -p "$SQL_SAVED_MSCOREE" "$SQL_MSCOREE"
   rm -f "$SQL_SAVED_MSCOREE"
-  unset WINEDLLOVERRIDES OXCLR_DOUBLE_LOG
+  unset OXCLR_DOUBLE_LOG
   for code in "${SQL_PRODUCTS[@]}"; do rm -rf "$(sql_state_folder "$code")"; done
   if [ -z "$(e2e_related_products "$SQL_UPGRADE_CODE")" ]; then
     e2e_reg delete "$(e2e_component_key "$SQL_COMPONENT")" /f || true

@@ -10,6 +10,7 @@
 
 #include "runtime/text_format.h"
 #include "setuplib/oxsetuplib.h"
+#include "support/installed_product.h"
 #include "support/package.h"
 #include "support/seam_override.h"
 
@@ -176,41 +177,37 @@ TEST(ExtractBinary, AStreamOfTwoChunksIsWrittenWholeAndAMissingRowThrows2) {
 constexpr wchar_t kCoreCode[] = L"{3C1A7E55-0B7D-4D3A-9B59-6A2F0E1D4C11}";
 constexpr wchar_t kInstalledProduct[] = L"{6F1B2C3D-4E5F-4A6B-8C7D-9E0F1A2B3C4D}";
 
-// A package of `productCode` whose feature "Main" holds the component "Core".
-void AddCore(TestPackage& package, const wchar_t* productCode) {
-    package.Sql(L"UPDATE `Property` SET `Value` = '" + std::wstring(productCode) + L"' WHERE `Property` = 'ProductCode'")
-        .Property(L"UpgradeCode", L"{0E8A1C47-2B6D-4F93-A5C8-7D1E3B9F2A60}")
-        .Property(L"ALLUSERS", L"1")
-        .Table(L"Directory")
+constexpr wchar_t kCoreUpgradeCode[] = L"{0E8A1C47-2B6D-4F93-A5C8-7D1E3B9F2A60}";
+
+// The component "Core" in the package's feature "Main".
+void AddCoreComponent(TestPackage& package) {
+    package.Table(L"Directory")
         .Row(L"Directory", {{L"Directory", L"'TARGETDIR'"}, {L"DefaultDir", L"'SourceDir'"}})
         .Table(L"Component")
         .Row(L"Component", {{L"Component", L"'Core'"}, {L"ComponentId", Quoted(kCoreCode)},
                             {L"Directory_", L"'TARGETDIR'"}, {L"Attributes", L"256"}})
-        .Table(L"Feature")
-        .Row(L"Feature", {{L"Feature", L"'Main'"}, {L"Level", L"1"}, {L"Attributes", L"0"}})
         .Table(L"FeatureComponents")
         .Row(L"FeatureComponents", {{L"Feature_", L"'Main'"}, {L"Component_", L"'Core'"}});
+}
+
+// A package of `productCode` whose feature "Main" holds the component "Core".
+void AddCore(TestPackage& package, const wchar_t* productCode) {
+    package.Sql(L"UPDATE `Property` SET `Value` = '" + std::wstring(productCode) + L"' WHERE `Property` = 'ProductCode'")
+        .Property(L"UpgradeCode", kCoreUpgradeCode)
+        .Property(L"ALLUSERS", L"1")
+        .Table(L"Feature")
+        .Row(L"Feature", {{L"Feature", L"'Main'"}, {L"Level", L"1"}, {L"Attributes", L"0"}});
+    AddCoreComponent(package);
 }
 
 // Another product that really installed "Core", for the whole suite.
 class ComponentModeTest : public testing::Test {
 protected:
     static void SetUpTestSuite() {
-        installed_ = new TestPackage;
-        AddCore(*installed_, kInstalledProduct);
-        installed_->Table(L"InstallExecuteSequence");
-        int sequence = 0;
-        for (const wchar_t* action : {L"CostInitialize", L"FileCost", L"CostFinalize", L"InstallValidate",
-                                      L"InstallInitialize", L"ProcessComponents", L"RegisterProduct",
-                                      L"PublishFeatures", L"PublishProduct", L"InstallFinalize"})
-            installed_->Row(L"InstallExecuteSequence", {{L"Action", Quoted(action)}, {L"Sequence", Number(sequence += 10)}});
-        MsiSetInternalUI(INSTALLUILEVEL_NONE, nullptr);
-        ASSERT_EQ(MsiInstallProductW(installed_->Commit().c_str(), L"ALLUSERS=1"), 0u);
+        installed_ = new InstalledProduct(kInstalledProduct, kCoreUpgradeCode, InstalledProduct::State::Installed,
+                                          L"1.0.0", AddCoreComponent);
     }
-    static void TearDownTestSuite() {
-        MsiInstallProductW(installed_->Path().c_str(), L"REMOVE=ALL");
-        delete installed_;
-    }
+    static void TearDownTestSuite() { delete installed_; }
     // A costed session of `productCode` with "Main" requested in `state` (unknown: no request).
     int ModeOf(const wchar_t* productCode, INSTALLSTATE feature, INSTALLSTATE component = INSTALLSTATE_UNKNOWN) {
         TestPackage package;
@@ -223,10 +220,10 @@ protected:
         return PlainAction(session).getComponentMode(L"Core", kCoreCode);
     }
 
-    static TestPackage* installed_;
+    static InstalledProduct* installed_;
     const wchar_t* fresh_ = L"{7D5A3B52-3C4E-4F43-9D2E-6F0A1B2C3D4E}";
 };
-TestPackage* ComponentModeTest::installed_ = nullptr;
+InstalledProduct* ComponentModeTest::installed_ = nullptr;
 
 bool g_maintenance = true;
 BOOL WINAPI ScriptedMaintenance(MSIHANDLE, MSIRUNMODE mode) { return mode == MSIRUNMODE_MAINTENANCE && g_maintenance; }

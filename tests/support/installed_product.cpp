@@ -45,7 +45,7 @@ void BuildPackage(TestPackage& package, const std::wstring& code, const std::wst
     package.Table(L"InstallExecuteSequence");
     int sequence = 0;
     for (const std::wstring action : {L"CostInitialize", L"FileCost", L"CostFinalize", L"InstallValidate",
-                                      L"InstallInitialize", L"RegisterProduct", L"PublishFeatures", L"PublishProduct",
+                                      L"InstallInitialize", L"ProcessComponents", L"RegisterProduct", L"PublishFeatures", L"PublishProduct",
                                       L"InstallFinalize"}) {
         sequence += 100;
         if (action == L"RegisterProduct" && !registered) continue;
@@ -65,9 +65,10 @@ std::wstring PackedGuid(const std::wstring& guid) {
 }
 
 InstalledProduct::InstalledProduct(const std::wstring& productCode, const std::wstring& upgradeCode, State state,
-                                   const std::wstring& version)
+                                   const std::wstring& version, const std::function<void(TestPackage&)>& extend)
     : code_(productCode), source_(std::make_unique<TestPackage>()) {
     BuildPackage(*source_, code_, upgradeCode, state == State::Installed, version);
+    if (extend) extend(*source_);
     InstallQuietly(source_->Commit(), L"ALLUSERS=1");
 }
 

@@ -4,6 +4,7 @@
 // when the object goes.
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -16,8 +17,10 @@ public:
     // Advertised: published without being registered as installed.
     enum class State { Installed, Advertised };
 
+    // `extend` adds to the package (its feature is "Main") before it is installed.
     InstalledProduct(const std::wstring& productCode, const std::wstring& upgradeCode,
-                     State state = State::Installed, const std::wstring& version = L"1.0.0");
+                     State state = State::Installed, const std::wstring& version = L"1.0.0",
+                     const std::function<void(TestPackage&)>& extend = {});
     ~InstalledProduct();
     InstalledProduct(const InstalledProduct&) = delete;
     InstalledProduct& operator=(const InstalledProduct&) = delete;
