@@ -8,6 +8,7 @@ namespace {
 const SystemApi kReal = {
     ::MessageBoxW,
     ::DebugBreak,
+    ::IsDebuggerPresent,
     ::WaitForSingleObject,
     ::GetTickCount,
     ::CheckTokenMembership,

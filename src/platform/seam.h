@@ -13,6 +13,7 @@ namespace ondex::platform {
 struct SystemApi {
     int(WINAPI* MessageBoxW)(HWND, LPCWSTR, LPCWSTR, UINT);
     void(WINAPI* DebugBreak)();
+    BOOL(WINAPI* IsDebuggerPresent)();
     DWORD(WINAPI* WaitForSingleObject)(HANDLE, DWORD);
     DWORD(WINAPI* GetTickCount)();
     // Administrator check, logoff and the shutdown privilege.

@@ -2,11 +2,11 @@
 
 #include <string>
 
-#include "platform/seam.h"
 #include "prereq/shell.h"
 #include "prereq/shell_text.h"
 #include "runtime/session.h"
 #include "runtime/tracer.h"
+#include "runtime/user_box.h"
 
 namespace ondex::prereq {
 
@@ -53,7 +53,7 @@ void BathShellImpl(UINT& result, const wchar_t*, UINT, MSIHANDLE hInstall) {
     for (const std::wstring& command : script->commands) {
         std::wstring errorText;
         if (RunToolCaptured(command.c_str(), errorText)) continue;
-        platform::Api().MessageBoxW(nullptr, ToolFailureBoxText(errorText).c_str(), L"Setup", kToolFailureBoxStyle);
+        runtime::ShowBox(hInstall, nullptr, ToolFailureBoxText(errorText).c_str(), L"Setup", kToolFailureBoxStyle);
         result = ERROR_INSTALL_FAILURE;
         return;
     }

@@ -7,6 +7,7 @@
 #include "prereq/ui_text.h"
 #include "runtime/session.h"
 #include "runtime/tracer.h"
+#include "runtime/user_box.h"
 
 namespace ondex::prereq {
 
@@ -166,10 +167,10 @@ std::wstring ProcessorsFromQuery(MSIHANDLE hInstall, ProcessorQuery query) {
 
 }  // namespace
 
-void IsUserAdminImpl(UINT& result, const wchar_t*, UINT, MSIHANDLE) {
+void IsUserAdminImpl(UINT& result, const wchar_t*, UINT, MSIHANDLE hInstall) {
     if (IsAdministrator()) return;
-    Api().MessageBoxW(nullptr, L"Local Administrator privileges are required to install this package.", L"Setup",
-                      MB_ICONWARNING | MB_TOPMOST);
+    runtime::ShowBox(hInstall, nullptr, L"Local Administrator privileges are required to install this package.",
+                     L"Setup", MB_ICONWARNING | MB_TOPMOST);
     result = ERROR_ACCESS_DENIED;
 }
 
@@ -182,7 +183,7 @@ void ScheduleLogoffImpl(UINT&, const wchar_t*, UINT, MSIHANDLE hInstall) {
     if (!TakeLogoffMark(hInstall)) return;
     const std::wstring question = L"You need to perform logoff/logon before starting the " + productName +
                                   L" user interface.\nWould you like to perform logoff right now?";
-    if (Api().MessageBoxW(nullptr, question.c_str(), productName.c_str(), MB_YESNO | MB_ICONQUESTION) == IDYES)
+    if (runtime::ShowBox(hInstall, nullptr, question.c_str(), productName.c_str(), MB_YESNO | MB_ICONQUESTION) == IDYES)
         ForceLogoff();
 }
 
@@ -192,7 +193,7 @@ void AskOKCancelImpl(UINT&, const wchar_t*, UINT, MSIHANDLE hInstall) {
     const std::wstring text = MsiProperty(hInstall, L"AskOKCancelText").Str();
     if (text.empty()) return;
     const std::wstring caption = MsiProperty(hInstall, L"ProductName").Str();
-    const int answer = Api().MessageBoxW(nullptr, text.c_str(), caption.c_str(), MB_OKCANCEL);
+    const int answer = runtime::ShowBox(hInstall, nullptr, text.c_str(), caption.c_str(), MB_OKCANCEL);
     if (answer == IDOK)
         result = L"OK";
     else if (answer == IDCANCEL)

@@ -7,6 +7,7 @@
 #include "platform/seam.h"
 #include "runtime/session.h"
 #include "runtime/text_format.h"
+#include "runtime/user_box.h"
 
 namespace ondex::runtime {
 
@@ -81,7 +82,7 @@ void FormatEvent(const wchar_t* scope, const wchar_t* title, const wchar_t* text
 void RaiseFormattedEvent(UINT flags, UINT level) {
     const int answer = Tracer().Notify((flags & TF_CHANNELS) | level, g_eventText, g_eventCaption);
     if (answer == -1)
-        platform::Api().DebugBreak();
+        BreakIfDebugged();
     else if (answer != 0)
         throw TraceAbort(answer);
 }
@@ -105,7 +106,7 @@ int TolkaTracer::Notify(UINT flags, const wchar_t* text, const wchar_t* caption)
 
     int answer = 0;
     if (flags & TF_MESSAGEBOX) {
-        switch (platform::Api().MessageBoxW(nullptr, text, caption, LookOf(flags).boxStyle)) {
+        switch (ShowBox(WcaGetInstallHandle(), nullptr, text, caption, LookOf(flags).boxStyle)) {
         case IDCANCEL: answer = ERROR_INSTALL_USEREXIT; break;
         case IDTRYAGAIN: answer = -1; break;
         default: answer = 0; break;
@@ -147,7 +148,9 @@ void TolkaTracer::OpenLogFile(const std::wstring& path) {
             // name without creating the file.
             wchar_t tempDir[MAX_PATH];
             wchar_t tempName[MAX_PATH];
-            if (::GetTempPathW(MAX_PATH, tempDir) != 0 && ::GetTempFileNameW(tempDir, L"tlkl", 1, tempName) != 0) {
+            // A temporary path longer than the buffer is a failure, not a name.
+            const DWORD tempLength = ::GetTempPathW(MAX_PATH, tempDir);
+            if (tempLength != 0 && tempLength < MAX_PATH && ::GetTempFileNameW(tempDir, L"tlkl", 1, tempName) != 0) {
                 logFileName_ = tempName;
                 file = OpenExisting(logFileName_);
                 exists = file != INVALID_HANDLE_VALUE;
@@ -202,8 +205,8 @@ void AssertBox(UINT flags, const wchar_t* scope, const wchar_t* title, const wch
     va_start(args, textFormat);
     FormatEvent(scope, title, textFormat, args);
     va_end(args);
-    if (platform::Api().MessageBoxW(nullptr, g_eventText, g_eventCaption, MB_OKCANCEL | MB_ICONHAND) == IDCANCEL)
-        platform::Api().DebugBreak();
+    if (ShowBox(WcaGetInstallHandle(), nullptr, g_eventText, g_eventCaption, MB_OKCANCEL | MB_ICONHAND) == IDCANCEL)
+        BreakIfDebugged();
 }
 
 std::wstring FormatErrMessage(DWORD code, const wchar_t* prefix) {

@@ -50,7 +50,7 @@ UINT GetTracerFlags(const char* traceKey);
 // Formats "<scope>: <title>" into the caption buffer and the text into the
 // text buffer (Windows printf conventions: %s takes a wide string), raises
 // the event with (flags & TF_CHANNELS) | level and applies the event-answer
-// rule: -1 breaks into the debugger, 0 goes on, any other answer is thrown
+// rule: -1 breaks into an attached debugger (and goes on), 0 goes on, any other answer is thrown
 // as the action's result (TraceAbort).
 void RaiseEvent(UINT flags, UINT level, const wchar_t* scope, const wchar_t* title, const wchar_t* textFormat, ...);
 
@@ -58,7 +58,7 @@ void RaiseEvent(UINT flags, UINT level, const wchar_t* scope, const wchar_t* tit
 void TraceIf(UINT flags, UINT level, const wchar_t* scope, const wchar_t* title, const wchar_t* textFormat, ...);
 
 // Assertion box: shown only when `flags` has TF_ASSERT; OK/Cancel with the
-// error icon, straight to MessageBoxW. Cancel requests a debugger break.
+// error icon, not through the channels. Cancel breaks into an attached debugger.
 void AssertBox(UINT flags, const wchar_t* scope, const wchar_t* title, const wchar_t* textFormat, ...);
 
 // prefix + ": (0x%X): " + system text of the code.

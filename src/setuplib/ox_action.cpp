@@ -4,6 +4,7 @@
 
 #include "platform/seam.h"
 #include "runtime/text_format.h"
+#include "runtime/user_box.h"
 #include "setuplib/oxsetuplib.h"
 
 using ondex::platform::Api;
@@ -33,8 +34,34 @@ OxMsiString ReadGrowing(Read read) {
     }
 }
 
-void ShowErrorBox(const wchar_t* text, const wchar_t* caption) {
-    Api().MessageBoxW(nullptr, text, caption, MB_OK | MB_ICONERROR);
+// "***Ondex*** [dd.mm.yyyy - hh:mm:ss:ms] " and the text.
+std::wstring StampedLine(const std::wstring& text) {
+    SYSTEMTIME now{};
+    ::GetLocalTime(&now);
+    return ondex::runtime::FormatWide(L"***Ondex*** [%02d.%02d.%02d - %02d:%02d:%02d:%d] ", now.wDay, now.wMonth,
+                                      now.wYear, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds) +
+           text;
+}
+
+// A record whose text the engine shows exactly as it stands: a template
+// would take its brackets for property references.
+std::unique_ptr<OxMsiRecord> VerbatimRecord(const std::wstring& text) {
+    auto record = OxMsiRecord::Create(1);
+    record->SetString(0, L"[1]");
+    record->SetString(1, text.c_str());
+    return record;
+}
+
+// The runner's last resort: one log line and the error box. Never throws.
+void ReportFailure(MSIHANDLE session, const wchar_t* exportName, const std::wstring& text) noexcept {
+    try {
+        const auto record = VerbatimRecord(StampedLine(ondex::runtime::FormatWide(
+            L"Execution of the '%s' custom action failed: %s", exportName, text.c_str())));
+        ::MsiProcessMessage(session, INSTALLMESSAGE_INFO, record->Handle());
+        ondex::runtime::ShowBox(session, nullptr, text.c_str(), exportName, MB_OK | MB_ICONERROR);
+    } catch (...) {
+        // Nothing more can be reported without memory.
+    }
 }
 
 }  // namespace
@@ -67,16 +94,9 @@ void OxCustomAction::Log(const wchar_t* format, ...) {
 }
 
 void OxCustomAction::LogText(const OxMsiString& text) {
-    SYSTEMTIME now{};
-    ::GetLocalTime(&now);
-    const std::wstring line =
-        ondex::runtime::FormatWide(L"***Ondex*** [%02d.%02d.%02d - %02d:%02d:%02d:%d] ", now.wDay, now.wMonth,
-                                   now.wYear, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds) +
-        text;
+    const std::wstring line = StampedLine(text);
     ::OutputDebugStringW(line.c_str());
-    const auto record = OxMsiRecord::Create(1);
-    record->SetString(0, line.c_str());
-    ProcessMessage(INSTALLMESSAGE_INFO, record->Handle());
+    ProcessMessage(INSTALLMESSAGE_INFO, VerbatimRecord(line)->Handle());
 }
 
 void OxCustomAction::Trace(const wchar_t* format, ...) {
@@ -94,7 +114,8 @@ void OxCustomAction::TraceText(const OxMsiString& text) {
         DWORD options = key.ReadDword(L"TraceOptions");
         if (options == 0) options = key.ReadDword(name_.c_str());
         if (options & kTraceDebugger) ::OutputDebugStringW(text.c_str());
-        if (options & kTraceMessageBox) Api().MessageBoxW(nullptr, text.c_str(), name_.c_str(), MB_OK | MB_ICONEXCLAMATION);
+        if (options & kTraceMessageBox)
+            ondex::runtime::ShowBox(handle_, nullptr, text.c_str(), name_.c_str(), MB_OK | MB_ICONEXCLAMATION);
         if (options & kTraceFile) TraceToFile(text);
         if (options & kTraceLog) LogText(text);
     } catch (const OxWinError& error) {
@@ -128,11 +149,16 @@ int OxCustomAction::ShowMessage(INSTALLMESSAGE type, const OxMsiString& text) {
         Trace(L"Empty message string won't be processed.");
         return 0;
     }
-    const auto record = OxMsiRecord::Create(1);
-    record->SetString(0, text.c_str());
-    int result = ProcessMessage(type, record->Handle());
+    int result = ProcessMessage(type, VerbatimRecord(text)->Handle());
     Trace(L"ProcessMessage(%d, '%s')=%d.", static_cast<int>(type), text.c_str(), result);
     if (result != 0) return result;
+    const UINT style = static_cast<UINT>(type) & 0x00FFFFFF;
+    if (ondex::runtime::BoxGoesToEngine(handle_)) {
+        // Nobody could answer a box here: the message counts as answered.
+        result = ondex::runtime::DefaultButtonOf(style);
+        Trace(L"ProcessMessage doesn't show the message. Answered with the default button %d.", result);
+        return result;
+    }
 
     Trace(L"ProcessMessage doesn't show the message. Using standart MesssageBox function...");
     int level = ::MsiSetInternalUI(INSTALLUILEVEL_NOCHANGE, nullptr) & 0x0F;
@@ -141,7 +167,6 @@ int OxCustomAction::ShowMessage(INSTALLMESSAGE type, const OxMsiString& text) {
 
     OxMsiString caption = GetProperty(L"ProductName");
     if (caption.empty()) caption = L"Installer";
-    const UINT style = static_cast<UINT>(type) & 0x00FFFFFF;
     result = Api().MessageBoxW(FindDialogWindow(), text.c_str(), caption.c_str(), style);
     Trace(L"MessageBox(%d, '%s')=%d.", static_cast<int>(style), text.c_str(), result);
     return result;
@@ -171,6 +196,15 @@ void SendActionStart(OxCustomAction& action, const wchar_t* name, const wchar_t*
 
 }  // namespace
 
+// The error's display text, or a fixed text when even that cannot be built.
+static std::wstring DisplayTextOf(const OxWinError& error) noexcept {
+    try {
+        return error.DisplayText();
+    } catch (...) {
+        return {};
+    }
+}
+
 UINT runActionWith(MSIHANDLE session, OxActionFactory create, const wchar_t* exportName) {
     try {
         std::unique_ptr<OxCustomAction> action = create(session);
@@ -183,9 +217,9 @@ UINT runActionWith(MSIHANDLE session, OxActionFactory create, const wchar_t* exp
         action->Trace(L"Execution of the '%s' custom action is ending.", name.c_str());
         return result;
     } catch (const OxWinError& error) {
-        ShowErrorBox(error.DisplayText().c_str(), exportName);
+        ReportFailure(session, exportName, DisplayTextOf(error));
     } catch (...) {
-        ShowErrorBox(L"Unknown exception occurred.", exportName);
+        ReportFailure(session, exportName, L"Unknown exception occurred.");
     }
     return ERROR_INSTALL_FAILURE;
 }

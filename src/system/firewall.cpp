@@ -9,6 +9,7 @@
 #include "platform/seam.h"
 #include "runtime/session.h"
 #include "runtime/tracer.h"
+#include "runtime/user_box.h"
 #include "runtime/win_exception.h"
 #include "system/firewall_text.h"
 
@@ -174,8 +175,8 @@ public:
     // The warning box: additions only; removal failures are only logged.
     void Warn() const {
         if (!adding_) return;
-        Api().MessageBoxW(nullptr, L"Unable to add exception to Windows Firewall settings.", caption_.c_str(),
-                          MB_ICONWARNING | MB_TOPMOST);
+        runtime::ShowBox(hInstall_, nullptr, L"Unable to add exception to Windows Firewall settings.", caption_.c_str(),
+                         MB_ICONWARNING | MB_TOPMOST);
     }
     void LogFailure(DWORD code, const wchar_t* prefix) const { Log(runtime::FormatErrMessage(code, prefix)); }
 

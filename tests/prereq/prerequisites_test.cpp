@@ -315,7 +315,7 @@ TEST_F(PrerequisiteEngine, ConditionThatCannotBeEvaluatedStopsTheStepsAndTheStat
     const MSIHANDLE session = package.Session();
     EXPECT_EQ(L"MSICONDITION_ERROR",
               prereq::ExecPrerequisiteActions(session, prereq::readCheckActions(session, L"BAD")));
-    boxes.Answer(IDOK).Answer(IDCANCEL);  // Cancel asks for a debugger break
+    boxes.WithDebugger().Answer(IDOK).Answer(IDCANCEL);  // Cancel asks for a debugger break
 
     EXPECT_EQ(0u, CheckPrerequisites(session));
 

@@ -1,8 +1,13 @@
 // The trace-flag lookup and the entry frame, on real sessions.
 #include <gtest/gtest.h>
 
+#include <new>
+#include <string>
+
 #include "runtime/entry_frame.h"
+#include "runtime/session.h"
 #include "runtime/tracer.h"
+#include "runtime/win_exception.h"
 #include "support/package.h"
 #include "support/seam_override.h"
 
@@ -71,7 +76,7 @@ TEST_F(Frame, PropertyIsParsedAsDecimalFromItsFirstNineCharacters) {
 }
 
 TEST_F(Frame, TraceLevelShowsWelcomeAndGoodbyeAndFollowsTheirAnswers) {
-    boxes.Answer(IDTRYAGAIN).Answer(IDTRYAGAIN).Answer(IDCONTINUE).Answer(IDCANCEL);
+    boxes.WithDebugger().Answer(IDTRYAGAIN).Answer(IDTRYAGAIN).Answer(IDCONTINUE).Answer(IDCANCEL);
     EXPECT_EQ(0u, Run(L"4"));  // a break on entry only, then the implementation runs
     EXPECT_EQ(1602u, Run());   // Cancel on the exit box
     EXPECT_EQ(1, boxes.debugBreaks());
@@ -101,4 +106,40 @@ TEST_F(Frame, ErrorEventCarriesTheSystemTextAndKeepsTheResult) {
                                         SystemErrorText(1603) + L"|566"},  // 0x236
               boxes.Shown(true));
     EXPECT_EQ(0, boxes.debugBreaks());
+}
+
+TEST_F(Frame, AnyExceptionOtherThanTheAbortIsOneLoggedErrorAnd1603WithTheLayerDetached) {
+    struct Case {
+        ActionImpl impl;
+        const wchar_t* logged;
+    };
+    const Case cases[] = {
+        {[](UINT&, const wchar_t*, UINT, MSIHANDLE) { throw std::bad_alloc(); }, L"unexpected exception: std::bad_alloc"},
+        {[](UINT&, const wchar_t*, UINT, MSIHANDLE) { std::wstring().reserve(std::wstring().max_size() + 1); },
+         L"unexpected exception: "},
+        {[](UINT&, const wchar_t*, UINT, MSIHANDLE) { throw CWinEExc(L"RegOpenKeyEx failed", 5); },
+         L"unexpected error 5: RegOpenKeyEx failed"},
+        {[](UINT&, const wchar_t*, UINT, MSIHANDLE) { throw 2.5; }, L"unexpected exception"},
+    };
+    for (const Case& c : cases) {
+        LogCapture log;
+        EXPECT_EQ(1603u, Run(L"", c.impl));
+        EXPECT_FALSE(WcaIsAttached());
+        const auto lines = log.InfoLinesWith(L"FrameAction: unexpected");
+        ASSERT_EQ(1u, lines.size()) << c.logged;
+        EXPECT_NE(std::wstring::npos, lines[0].find(c.logged)) << lines[0];
+    }
+}
+
+TEST_F(Frame, AnInnerAttachGivesTheLogBackToTheActionForItsLaterLinesAndItsErrorEvent) {
+    LogCapture log;
+    const UINT result = Run(L"1026", [](UINT& result, const wchar_t*, UINT, MSIHANDLE hInstall) {  // 0x402
+        { WcaInitializer inner(hInstall, "INTF_Inner"); }
+        WcaLog(LOGMSG_STANDARD, "after the inner scope");
+        result = 1603;
+    });
+    EXPECT_EQ(1603u, result);
+    EXPECT_TRUE(log.HasInfoLine(L"FrameAction:  after the inner scope"));
+    EXPECT_EQ(1u, log.InfoLinesWith(L"FrameAction:  ! FrameAction: Finalize error! #1603").size());
+    EXPECT_FALSE(WcaIsAttached());
 }

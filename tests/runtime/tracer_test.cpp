@@ -53,7 +53,7 @@ TEST_F(Tracing, BoxStyleFollowsTheLevelAndAnswersMapToResults) {
 }
 
 TEST_F(Tracing, RaiseEventAndAssertBoxApplyTheirAnswers) {
-    boxes.Answer(IDTRYAGAIN).Answer(IDCANCEL).Answer(IDCANCEL);
+    boxes.WithDebugger().Answer(IDTRYAGAIN).Answer(IDCANCEL).Answer(IDCANCEL);
     RaiseEvent(0x306, TF_TRACE, L"Scope", L"Title", L"n=%i %s", 5, L"wide");
     EXPECT_THROW(RaiseEvent(0x100, TF_ERROR, L"S", L"T", L"x"), TraceAbort);
     TraceIf(0x102, TF_TRACE, L"S", L"T", L"not raised");
@@ -136,4 +136,72 @@ TEST(Services, ErrorTextBoundedCopyAndTimestampedLine) {
     ASSERT_EQ(1u, log.InfoLines().size());
     EXPECT_TRUE(std::regex_match(log.InfoLines()[0], std::wregex(L"Tolka \\d\\d:\\d\\d:\\d\\d: hello \\[1\\]")))
         << log.InfoLines()[0];
+}
+
+namespace {
+
+MSIRUNMODE g_runMode = MSIRUNMODE_ADMIN;  // none of the deferred modes
+BOOL WINAPI ScriptedMode(MSIHANDLE, MSIRUNMODE mode) { return mode == g_runMode; }
+
+}  // namespace
+
+TEST_F(Tracing, WhereNobodyCanAnswerBoxesGoToTheEngineAndTakeItsAnswerOrTheirDefaultButton) {
+    TestPackage package;
+    const MSIHANDLE session = package.Session();
+    ScopedApiOverride modes;
+    modes.api().MsiGetMode = &ScriptedMode;
+    struct Case { const wchar_t* uiLevel; MSIRUNMODE mode; bool engine; };
+    for (const Case& c : {Case{L"5", MSIRUNMODE_ADMIN, false}, {L"4", MSIRUNMODE_ADMIN, false},
+                          {L"3", MSIRUNMODE_ADMIN, true}, {L"2", MSIRUNMODE_ADMIN, true},
+                          {L"5", MSIRUNMODE_SCHEDULED, true}, {L"5", MSIRUNMODE_ROLLBACK, true},
+                          {L"5", MSIRUNMODE_COMMIT, true}}) {
+        g_runMode = c.mode;
+        MsiSetPropertyW(session, L"UILevel", c.uiLevel);
+        WcaInitialize(session, "BoxTest");
+        LogCapture log;
+        const size_t shownBefore = boxes.boxes().size();
+        EXPECT_EQ(0, Event(0x104, L"[1] as written"));  // unanswered: Continue, the default button
+        AssertBox(TF_ASSERT, L"Scope", L"Title", L"assert");
+        log.AnswerWith(INSTALLMESSAGE_USER, IDCANCEL);
+        const int cancelled = Event(0x104);
+        WcaFinalize(0);
+
+        const auto asked = log.OfType(INSTALLMESSAGE_USER);
+        if (c.engine) {
+            EXPECT_EQ(shownBefore, boxes.boxes().size()) << c.uiLevel << c.mode;
+            ASSERT_EQ(3u, asked.size()) << c.uiLevel << c.mode;
+            EXPECT_EQ(L"[1] as written", asked[0].text);
+            EXPECT_EQ(0x246u, asked[0].style);
+            EXPECT_EQ(0x11u, asked[1].style);
+            EXPECT_EQ(1602, cancelled);
+        } else {
+            EXPECT_EQ(shownBefore + 3, boxes.boxes().size()) << c.uiLevel;
+            EXPECT_TRUE(asked.empty()) << c.uiLevel;
+        }
+    }
+    EXPECT_EQ(0, boxes.debugBreaks());
+}
+
+TEST_F(Tracing, TryAgainAndAssertCancelBreakOnlyIntoAnAttachedDebugger) {
+    boxes.Answer(IDTRYAGAIN).Answer(IDCANCEL);
+    RaiseEvent(0x104, TF_TRACE, L"S", L"T", L"goes on");
+    AssertBox(TF_ASSERT, L"S", L"T", L"goes on");
+    EXPECT_EQ(0, boxes.debugBreaks());
+    boxes.WithDebugger().Answer(IDTRYAGAIN).Answer(IDCANCEL);
+    RaiseEvent(0x104, TF_TRACE, L"S", L"T", L"breaks");
+    AssertBox(TF_ASSERT, L"S", L"T", L"breaks");
+    EXPECT_EQ(2, boxes.debugBreaks());
+}
+
+TEST_F(Tracing, ATemporaryPathLongerThanTheBufferGivesNoFallbackName) {
+    wchar_t saved[2][32768];
+    const wchar_t* names[] = {L"TMP", L"TEMP"};
+    const std::wstring longPath = L"C:\\" + std::wstring(300, L'x');
+    for (int i = 0; i < 2; ++i) {
+        GetEnvironmentVariableW(names[i], saved[i], 32768);
+        SetEnvironmentVariableW(names[i], longPath.c_str());
+    }
+    Tracer().OpenLogFile(L"C:\\no\\such\\folder\\tlk");
+    for (int i = 0; i < 2; ++i) SetEnvironmentVariableW(names[i], saved[i]);
+    EXPECT_EQ(L"tlk", Tracer().LogFileName());
 }

@@ -66,11 +66,12 @@ TEST(Trace, MessageBoxAndLogBitsShowTheTextAndWriteATimestampedLineButNothingWit
     LogCapture log;
     PlainAction(package.Session()).Trace(L"quiet");
     OndexRegistryScope::SetDword(kDebugKey, L"TraceOptions", 1 | 8);
-    PlainAction(package.Session()).Trace(L"hello");
-    EXPECT_THAT(boxes.Shown(true), testing::ElementsAre(L"OxaPlain|hello|" + std::to_wstring(MB_ICONEXCLAMATION)));
+    PlainAction(package.Session()).Trace(L"hello [ProductName]");  // brackets stay as written
+    EXPECT_THAT(boxes.Shown(true),
+                testing::ElementsAre(L"OxaPlain|hello [ProductName]|" + std::to_wstring(MB_ICONEXCLAMATION)));
     ASSERT_EQ(log.InfoLines().size(), 1u);
     EXPECT_THAT(ondex::runtime::ToAnsi(log.InfoLines()[0]),
-                testing::MatchesRegex("\\*\\*\\*Ondex\\*\\*\\* \\[\\d\\d\\.\\d\\d\\.\\d\\d\\d\\d - \\d\\d:\\d\\d:\\d\\d:\\d+\\] hello"));
+                testing::MatchesRegex("\\*\\*\\*Ondex\\*\\*\\* \\[\\d\\d\\.\\d\\d\\.\\d\\d\\d\\d - \\d\\d:\\d\\d:\\d\\d:\\d+\\] hello \\[ProductName\\]"));
 }
 
 // Top-level windows the dialog search may find, and the owner of the box shown.
@@ -118,8 +119,9 @@ TEST_F(ShowMessageTest, AnEmptyTextShowsNothingAndAHandledMessageNeedsNoBox) {
     EXPECT_EQ(PlainAction(session_).ShowMessage(INSTALLMESSAGE_USER, L""), 0);
     EXPECT_TRUE(log_.OfType(INSTALLMESSAGE_USER).empty());
     log_.AnswerWith(INSTALLMESSAGE_USER, IDOK);
-    EXPECT_EQ(PlainAction(session_).ShowMessage(INSTALLMESSAGE_USER, L"handled"), IDOK);
+    EXPECT_EQ(PlainAction(session_).ShowMessage(INSTALLMESSAGE_USER, L"handled [%s]"), IDOK);
     EXPECT_TRUE(boxes_.boxes().empty());
+    EXPECT_EQ(L"handled [%s]", log_.OfType(INSTALLMESSAGE_USER).back().text);
 }
 
 TEST_F(ShowMessageTest, UnhandledTextFallsBackToABoxCaptionedWithTheProductUnlessTheInstallationIsSilent) {
@@ -129,7 +131,8 @@ TEST_F(ShowMessageTest, UnhandledTextFallsBackToABoxCaptionedWithTheProductUnles
     MsiSetPropertyW(session_, L"ProductName", L"");
     PlainAction(session_).ShowMessage(INSTALLMESSAGE_ERROR, L"Unnamed");
     MsiSetPropertyW(session_, L"UILevel", L"2");
-    EXPECT_EQ(PlainAction(session_).ShowMessage(INSTALLMESSAGE_USER, L"silent"), 0);
+    // Nobody can answer at UI level 2: the message counts as answered with its default button.
+    EXPECT_EQ(PlainAction(session_).ShowMessage(static_cast<INSTALLMESSAGE>(INSTALLMESSAGE_USER | MB_YESNO | MB_DEFBUTTON2), L"silent"), IDNO);
     EXPECT_THAT(boxes_.Shown(true), testing::ElementsAre(L"Ondex Test Package|Go on?|" + std::to_wstring(MB_YESNO),
                                                          L"Installer|Unnamed|0"));
 }

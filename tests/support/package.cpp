@@ -156,6 +156,9 @@ MSIHANDLE TestPackage::Session() {
         const UINT status = MsiOpenPackageW(path_.c_str(), session_.put());
         g_openingPackage = false;
         Check(status, "MsiOpenPackageW");
+        // The tests' sessions stand for an immediate run with the full user
+        // interface, where a box can be answered; tests of silent runs set 2.
+        MsiSetPropertyW(session_.get(), L"UILevel", L"5");
     }
     return session_.get();
 }

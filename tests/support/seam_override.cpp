@@ -10,6 +10,7 @@ MessageBoxScript::MessageBoxScript() : previous_(g_current) {
     g_current = this;
     override_.api().MessageBoxW = &MessageBoxScript::Show;
     override_.api().DebugBreak = &MessageBoxScript::Break;
+    override_.api().IsDebuggerPresent = &MessageBoxScript::DebuggerPresent;
 }
 
 MessageBoxScript::~MessageBoxScript() { g_current = previous_; }
@@ -26,5 +27,7 @@ int WINAPI MessageBoxScript::Show(HWND, LPCWSTR text, LPCWSTR caption, UINT styl
 }
 
 void WINAPI MessageBoxScript::Break() { ++g_current->debugBreaks_; }
+
+BOOL WINAPI MessageBoxScript::DebuggerPresent() { return g_current->debugger_; }
 
 }  // namespace ondex::test

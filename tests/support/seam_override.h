@@ -42,6 +42,11 @@ public:
         answers_.push_back(answer);
         return *this;
     }
+    // A debugger is attached from now on (none by default).
+    MessageBoxScript& WithDebugger() {
+        debugger_ = true;
+        return *this;
+    }
     const std::vector<ShownBox>& boxes() const { return boxes_; }
     int debugBreaks() const { return debugBreaks_; }
     // Each box as "caption|text", or "caption|text|style".
@@ -55,11 +60,13 @@ public:
 private:
     static int WINAPI Show(HWND, LPCWSTR text, LPCWSTR caption, UINT style);
     static void WINAPI Break();
+    static BOOL WINAPI DebuggerPresent();
 
     ScopedApiOverride override_;
     std::deque<int> answers_;
     std::vector<ShownBox> boxes_;
     int debugBreaks_ = 0;
+    bool debugger_ = false;
     MessageBoxScript* previous_;
 };
 
