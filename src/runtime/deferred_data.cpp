@@ -19,12 +19,19 @@ const wchar_t* OrEmpty(const wchar_t* text) { return text ? text : L""; }
 
 UINT TokenFlags() { return GetTracerFlags("INTF_deserializeNxtToken"); }
 
-// The data ends before the token `name`.
-HRESULT ReportMissingToken(UINT flags, const wchar_t* name) {
-    AssertBox(flags, kTokenScope, L"Getting CA data", L"Error 0x%X reading token %s",
+// The data ends before the token `name`: reported with the reader's flags
+// and caption, or the token reader's own.
+HRESULT ReportMissingToken(const TokenReport* report, const wchar_t* name) {
+    const UINT flags = report ? report->flags : TokenFlags();
+    AssertBox(flags, report ? report->scope : kTokenScope, L"Getting CA data", L"Error 0x%X reading token %s",
               static_cast<unsigned>(kHrNoMoreTokens), name);
     return kHrNoMoreTokens;
 }
+
+// The running action's data, or a token of it, shown in a trace.
+const wchar_t* Shown(const wchar_t* text, bool secret) { return secret ? kHiddenValue : OrEmpty(text); }
+
+bool DataIsSecret() { return WcaIsHiddenProperty(WcaGetInstallHandle(), kDataProperty); }
 
 }  // namespace
 
@@ -50,16 +57,18 @@ std::wstring serializeArray(const std::vector<DeferredItem>& items) {
 
 UINT InitDeferredCAData(MSIHANDLE hInstall, std::unique_ptr<wchar_t[]>& buffer, size_t& length) {
     WcaInitializer layer(hInstall, "INTF_InitDeferredCAData");
-    const std::wstring data = MsiProperty(hInstall, kDataProperty).Str();
-
-    length = data.size() + 1;
-    buffer.reset(new (std::nothrow) wchar_t[length]());
-    if (!buffer) return ERROR_INSTALL_FAILURE;
-    tstrcpy_s(L"InitDeferredCAData", L"szCAData", buffer.get(), length, data.c_str());
+    // Nothing on this path throws: a data too large for memory ends in 1603.
+    MsiProperty data(hInstall, kDataProperty);
+    const wchar_t* value = data.Value();
+    length = size_t(data.Length()) + 1;
+    if (value) buffer.reset(new (std::nothrow) wchar_t[length]());
+    if (!value || !buffer) return ERROR_INSTALL_FAILURE;
+    tstrcpy_s(L"InitDeferredCAData", L"szCAData", buffer.get(), length, value);
 
     const UINT flags = GetTracerFlags("INTF_InitDeferredCAData");
-    if (!data.empty()) {
-        TraceIf(flags, TF_TRACE, L"InitDeferredCAData", L"Custom Action data", L"%s", data.c_str());
+    if (*value) {
+        if (flags & TF_TRACE)
+            TraceIf(flags, TF_TRACE, L"InitDeferredCAData", L"Custom Action data", L"%s", Shown(value, DataIsSecret()));
     } else {
         // The caller then finds no function name and ends its action.
         AssertBox(flags, L"InitDeferredCAData", L"Getting deferred CA data",
@@ -78,24 +87,31 @@ bool ReadFunctionName(wchar_t*& context, const wchar_t* expectedName, UINT actio
     return false;
 }
 
-HRESULT deserializeNxtToken(const wchar_t* tokenName, const wchar_t*& nameRead, wchar_t*& value, wchar_t*& context) {
+HRESULT deserializeNxtToken(const wchar_t* tokenName, const wchar_t*& nameRead, wchar_t*& value, wchar_t*& context,
+                            const TokenReport* report) {
     const UINT flags = TokenFlags();
     nameRead = tokenName;
     const std::wstring name = OrEmpty(tokenName);
+    const bool traced = (flags & TF_TRACE) != 0;
+    // What is left of a secret data is secret; so is a token named as a secret.
+    const bool dataSecret = traced && DataIsSecret();
+    const bool tokenSecret = dataSecret || (traced && WcaIsHiddenProperty(WcaGetInstallHandle(), name.c_str()));
     TraceIf(flags, TF_TRACE, kTokenScope, FormatWide(L"szTokenContext for '%s' token", name.c_str()).c_str(), L"%s",
-            OrEmpty(context));
+            Shown(context, dataSecret));
 
     value = TakeNextToken(context);
-    if (value == nullptr) return ReportMissingToken(flags, name.c_str());
+    if (value == nullptr) return ReportMissingToken(report, name.c_str());
     TraceIf(flags, TF_TRACE, kTokenScope, FormatWide(L"New szTokenContext after got token: %s", name.c_str()).c_str(),
-            L"%s", OrEmpty(context));
-    TraceIf(flags, TF_TRACE, kTokenScope, L"deserializeData result: hr = 0", L"%s = `%s`", name.c_str(), value);
+            L"%s", Shown(context, dataSecret));
+    TraceIf(flags, TF_TRACE, kTokenScope, L"deserializeData result: hr = 0", L"%s = `%s`", name.c_str(),
+            Shown(value, tokenSecret));
     return S_OK;
 }
 
-HRESULT deserializeNxtToken(const wchar_t* tokenName, const wchar_t*& nameRead, DWORD& value, wchar_t*& context) {
+HRESULT deserializeNxtToken(const wchar_t* tokenName, const wchar_t*& nameRead, DWORD& value, wchar_t*& context,
+                            const TokenReport* report) {
     wchar_t* token = nullptr;
-    const HRESULT hr = deserializeNxtToken(tokenName, nameRead, token, context);
+    const HRESULT hr = deserializeNxtToken(tokenName, nameRead, token, context, report);
     value = token ? ParseDecimal(token) : 0;
     return hr;
 }
@@ -118,10 +134,11 @@ HRESULT deserializeNxtArray(const wchar_t* arrayName, DWORD& count, std::unique_
         AssertBox(flags, kArrayScope, itemTitle.c_str(), L"%s", ArrayItemName(index).c_str());
     };
     // A hostile count must not reach the allocation: the data bounds it. The
-    // report names the last item, the one surely missing.
-    if (!HasTokens(context, count)) {
-        hr = ReportMissingToken(TokenFlags(), ArrayItemName(count - 1).c_str());
-        reportItem(count - 1);
+    // report names the first missing item.
+    const DWORD available = CountTokens(context, count);
+    if (available < count) {
+        hr = ReportMissingToken(nullptr, ArrayItemName(available).c_str());
+        reportItem(available);
         return hr;
     }
     items.reset(new (std::nothrow) wchar_t*[count]());

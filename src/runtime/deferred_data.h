@@ -44,9 +44,17 @@ bool ReadFunctionName(wchar_t*& context, const wchar_t* expectedName, UINT actio
 
 // The next token as text or as an unsigned integer. At the end of the data
 // they report a reading failure (kHrNoMoreTokens) with the assertion box
-// "Error 0x%X reading token %s"; the value is then null or 0.
-HRESULT deserializeNxtToken(const wchar_t* tokenName, const wchar_t*& nameRead, wchar_t*& value, wchar_t*& context);
-HRESULT deserializeNxtToken(const wchar_t* tokenName, const wchar_t*& nameRead, DWORD& value, wchar_t*& context);
+// "Error 0x%X reading token %s"; the value is then null or 0. Traces of a
+// secret data or token show it masked.
+// A reader that reports its own failures passes its flags and caption scope.
+struct TokenReport {
+    UINT flags;
+    const wchar_t* scope;
+};
+HRESULT deserializeNxtToken(const wchar_t* tokenName, const wchar_t*& nameRead, wchar_t*& value, wchar_t*& context,
+                            const TokenReport* report = nullptr);
+HRESULT deserializeNxtToken(const wchar_t* tokenName, const wchar_t*& nameRead, DWORD& value, wchar_t*& context,
+                            const TokenReport* report = nullptr);
 
 // Count token "ArrayLength", then that many text tokens. A count larger than
 // the tokens left in the data is a reading failure, found before anything is

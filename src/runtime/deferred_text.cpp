@@ -31,18 +31,18 @@ wchar_t* TakeNextToken(wchar_t*& context) {
     return CutToken(context);
 }
 
-bool HasTokens(const wchar_t* context, std::uint32_t count) {
-    if (context == nullptr) return count == 0;
+std::uint32_t CountTokens(const wchar_t* context, std::uint32_t limit) {
+    if (context == nullptr) return 0;
     std::uint32_t found = 0;
     // Every separator ends one token; text after the last separator is one more.
-    for (; found < count && *context != L'\0'; ++context) {
+    for (; found < limit && *context != L'\0'; ++context) {
         if (*context == kDeferredSeparator) {
             ++found;
         } else if (context[1] == L'\0') {
             ++found;
         }
     }
-    return found >= count;
+    return found;
 }
 
 std::wstring SerializeItems(const std::vector<std::wstring>& items) {

@@ -23,9 +23,10 @@ wchar_t* TakeFirstToken(wchar_t*& context);
 // nullptr when the data has no further token.
 wchar_t* TakeNextToken(wchar_t*& context);
 
-// True when at least `count` tokens are left at `context` (reads only as far
-// as it needs to).
-bool HasTokens(const wchar_t* context, std::uint32_t count);
+// The tokens left at `context`, counted up to `limit` (reads only as far as
+// it needs to).
+std::uint32_t CountTokens(const wchar_t* context, std::uint32_t limit);
+inline bool HasTokens(const wchar_t* context, std::uint32_t count) { return CountTokens(context, count) >= count; }
 
 // The count, then each item preceded by the separator.
 std::wstring SerializeItems(const std::vector<std::wstring>& items);

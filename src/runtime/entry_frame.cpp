@@ -1,10 +1,12 @@
 #include "runtime/entry_frame.h"
 
+#include <exception>
 #include <string>
 
 #include "runtime/session.h"
 #include "runtime/text_format.h"
 #include "runtime/tracer.h"
+#include "runtime/win_exception.h"
 
 namespace ondex::runtime {
 
@@ -33,14 +35,30 @@ int FrameEvent(UINT flags, UINT level, const std::wstring& name, const std::wstr
     return Tracer().Notify((flags & TF_CHANNELS) | level, g_eventText, g_eventCaption);
 }
 
-}  // namespace
+// Logs the exception that reached the frame as one error line; the action
+// then ends with 1603. Never throws.
+UINT LogEscapedException(const char* exportName) noexcept {
+    try {
+        try {
+            throw;
+        } catch (const CWinEExc& error) {
+            WcaLogError(HrFromInstallerError(error.Code()), "%s: unexpected error %u: %S", exportName, error.Code(),
+                        error.Message().c_str());
+        } catch (const std::exception& error) {
+            WcaLogError(E_UNEXPECTED, "%s: unexpected exception: %s", exportName, error.what());
+        } catch (...) {
+            WcaLogError(E_UNEXPECTED, "%s: unexpected exception", exportName);
+        }
+    } catch (...) {
+        // Even the line could not be built.
+    }
+    return ERROR_INSTALL_FAILURE;
+}
 
-UINT RunClassicAction(MSIHANDLE hInstall, const char* exportName, ActionImpl impl) {
-    // 1. Attach the session layer.
-    if (FAILED(WcaInitialize(hInstall, exportName))) return ERROR_INSTALL_FAILURE;
-
+// Steps 2 to 6 with the layer attached.
+UINT RunAttached(MSIHANDLE hInstall, const char* exportName, ActionImpl impl) {
     // 2-3. Trace flags: the settings, OR the action's property.
-    const std::wstring name = FromAnsi(exportName ? exportName : "");
+    const std::wstring name = FromAnsi(exportName);
     const UINT flags = GetTracerFlags(exportName) | ActionPropertyFlags(hInstall, name);
 
     UINT result = 0;
@@ -52,6 +70,8 @@ UINT RunClassicAction(MSIHANDLE hInstall, const char* exportName, ActionImpl imp
         impl(result, name.c_str(), flags, hInstall);
     } catch (TraceAbort abort) {
         result = static_cast<UINT>(abort);
+    } catch (...) {
+        result = LogEscapedException(exportName);
     }
 
     // 6. Final event, under the frame's narrower rules.
@@ -71,7 +91,22 @@ UINT RunClassicAction(MSIHANDLE hInstall, const char* exportName, ActionImpl imp
                                       FormatWide(L"Exiting Binary custom action, result: %i", 0));
         if (answer == static_cast<int>(ERROR_INSTALL_USEREXIT)) result = ERROR_INSTALL_USEREXIT;
     }
+    return result;
+}
 
+}  // namespace
+
+UINT RunClassicAction(MSIHANDLE hInstall, const char* exportName, ActionImpl impl) noexcept {
+    if (exportName == nullptr) exportName = "";
+    // 1. Attach the session layer.
+    if (FAILED(WcaInitialize(hInstall, exportName))) return ERROR_INSTALL_FAILURE;
+    UINT result = ERROR_INSTALL_FAILURE;
+    try {
+        result = RunAttached(hInstall, exportName, impl);
+    } catch (...) {
+        // The frame's own events failed (out of memory): nothing may escape.
+        result = LogEscapedException(exportName);
+    }
     // 7-8. Detach and return.
     WcaFinalize(result);
     return result;

@@ -11,6 +11,8 @@ using ActionImpl = void (*)(UINT& result, const wchar_t* actionName, UINT flags,
 // Attaches the session layer, computes the trace flags of `exportName`,
 // raises the entry, error and exit events, calls `impl`, detaches and
 // returns the result.
-UINT RunClassicAction(MSIHANDLE hInstall, const char* exportName, ActionImpl impl);
+// Any exception other than the abort int is logged as one error line and
+// ends the action with 1603: nothing leaves the frame.
+UINT RunClassicAction(MSIHANDLE hInstall, const char* exportName, ActionImpl impl) noexcept;
 
 }  // namespace ondex::runtime

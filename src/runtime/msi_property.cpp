@@ -1,4 +1,6 @@
 #include <exception>
+#include <memory>
+#include <new>
 
 #include "runtime/session.h"
 #include "runtime/text_format.h"
@@ -15,8 +17,9 @@ MsiProperty::MsiProperty(MSIHANDLE hInstall, const wchar_t* name) : name_(name ?
 MsiProperty::~MsiProperty() {
     try {
         freePropValueBuf();
-    } catch (int) {
-        // An abort answered while releasing cannot leave a destructor.
+    } catch (...) {
+        // Neither an abort answered while releasing nor a failure to format
+        // the release event may leave a destructor.
     }
 }
 
@@ -25,7 +28,8 @@ void MsiProperty::Read() {
     wchar_t empty[1] = L"";
     DWORD size = 0;
     ::MsiGetPropertyW(hInstall_, name_.c_str(), empty, &size);
-    buffer_ = new wchar_t[size + 1]();
+    buffer_ = new (std::nothrow) wchar_t[size_t(size) + 1]();
+    if (!buffer_) return;  // Value() is then null, Str() throws std::bad_alloc
     DWORD capacity = size + 1;
     ::MsiGetPropertyW(hInstall_, name_.c_str(), buffer_, &capacity);
     length_ = capacity;
@@ -36,7 +40,11 @@ const wchar_t* MsiProperty::Value() {
     return buffer_;
 }
 
-std::wstring MsiProperty::Str() { return Value(); }
+std::wstring MsiProperty::Str() {
+    const wchar_t* value = Value();
+    if (!value) throw std::bad_alloc();
+    return value;
+}
 
 void MsiProperty::CopyTo(wchar_t* destination, size_t capacity) {
     tstrcpy_s(L"INTF_MsiProperty_operator_Copy1", L"DstBuf", destination, capacity, Value());
@@ -58,20 +66,23 @@ std::wstring MsiProperty::Format() {
 
 void MsiProperty::freePropValueBuf() {
     if (!buffer_) return;
-    const UINT flags = GetTracerFlags("MsiProperty::freePropValueBuf");
-    if (::IsBadCodePtr(reinterpret_cast<FARPROC>(buffer_))) {
-        AssertBox(flags, L"MsiProperty_freePropValueBuf", L"Cannot delete[] m_PropValueBuf",
-                  L"%s has bad internal pointer: %p", name_.c_str(), static_cast<void*>(buffer_));
-    } else {
-        if (flags & TF_TRACE) {
-            const std::wstring title = FormatWide(L"Deleting MsiProperty %s", name_.c_str());
-            const std::wstring shown = WcaIsHiddenProperty(hInstall_, name_.c_str()) ? kHiddenValue : std::wstring(buffer_);
-            RaiseEvent(flags, TF_TRACE, L"MsiProperty_freePropValueBuf", title.c_str(), L"%s", shown.c_str());
-        }
-        delete[] buffer_;
-    }
+    // The buffer is released before any event, so that an abort answered to
+    // the event cannot leave it behind or show its box a second time.
+    std::unique_ptr<wchar_t[]> released(buffer_);
     buffer_ = nullptr;
     length_ = 0;
+    const UINT flags = GetTracerFlags("MsiProperty::freePropValueBuf");
+    if (::IsBadCodePtr(reinterpret_cast<FARPROC>(released.get()))) {
+        const void* pointer = released.release();  // not ours to delete
+        AssertBox(flags, L"MsiProperty_freePropValueBuf", L"Cannot delete[] m_PropValueBuf",
+                  L"%s has bad internal pointer: %p", name_.c_str(), pointer);
+        return;
+    }
+    if (!(flags & TF_TRACE)) return;
+    const std::wstring title = FormatWide(L"Deleting MsiProperty %s", name_.c_str());
+    const std::wstring shown = WcaIsHiddenProperty(hInstall_, name_.c_str()) ? kHiddenValue : std::wstring(released.get());
+    released.reset();
+    RaiseEvent(flags, TF_TRACE, L"MsiProperty_freePropValueBuf", title.c_str(), L"%s", shown.c_str());
 }
 
 // ---- WcaInitializer ----

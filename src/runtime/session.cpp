@@ -5,6 +5,7 @@
 #include <cstring>
 #include <cwctype>
 #include <string>
+#include <string_view>
 
 #include "platform/handles.h"
 #include "platform/seam.h"
@@ -22,11 +23,24 @@ constexpr size_t kMaxLayerChars = 0x7FFFFFFE;
 
 enum class Verbosity { Unknown, Off, On };
 
+// The session an attach refers to.
+struct Attachment {
+    MSIHANDLE install = 0;
+    MSIHANDLE database = 0;
+    char logName[kLogNameChars] = "";
+};
+
+// Attaches inside an attached action (an inner scope, a nested action of this
+// module) keep the outer one here and give it back when they end.
+constexpr size_t kMaxNesting = 16;
+
 struct LayerState {
     bool attached = false;
     MSIHANDLE install = 0;
     MSIHANDLE database = 0;
     char logName[kLogNameChars] = "";
+    Attachment outer[kMaxNesting];
+    size_t depth = 0;
     Verbosity verbose = Verbosity::Unknown;
     bool inLog = false;
     bool seeded = false;
@@ -178,8 +192,35 @@ HRESULT StrAllocFormatted(LPWSTR* string, LPCWSTR format, ...) {
 
 // ---- Attach and detach ----
 
+namespace {
+
+// Keeps the attached session for the end of the inner attach; beyond the
+// nesting bound the outer session is released as a plain re-attach would.
+void SaveOuterAttachment() {
+    if (!g_layer.attached || g_layer.depth == kMaxNesting) {
+        CloseDatabase();
+        return;
+    }
+    Attachment& saved = g_layer.outer[g_layer.depth++];
+    saved.install = g_layer.install;
+    saved.database = g_layer.database;
+    std::memcpy(saved.logName, g_layer.logName, kLogNameChars);
+    g_layer.database = 0;
+}
+
+bool RestoreOuterAttachment() {
+    if (g_layer.depth == 0) return false;
+    const Attachment& saved = g_layer.outer[--g_layer.depth];
+    g_layer.install = saved.install;
+    g_layer.database = saved.database;
+    std::memcpy(g_layer.logName, saved.logName, kLogNameChars);
+    return true;
+}
+
+}  // namespace
+
 HRESULT WcaInitialize(MSIHANDLE hInstall, const char* actionLogName) {
-    CloseDatabase();
+    SaveOuterAttachment();
     g_layer.attached = true;
     g_layer.install = hInstall;
     g_layer.database = ::MsiGetActiveDatabase(hInstall);
@@ -196,6 +237,7 @@ HRESULT WcaInitialize(MSIHANDLE hInstall, const char* actionLogName) {
 
 void WcaFinalize(UINT) {
     CloseDatabase();
+    if (RestoreOuterAttachment()) return;
     g_layer.install = 0;
     g_layer.attached = false;
 }
@@ -250,11 +292,25 @@ HRESULT WcaSetProperty(LPCWSTR name, LPCWSTR value) {
     return hr;
 }
 
-bool WcaIsHiddenProperty(MSIHANDLE hInstall, LPCWSTR name) {
-    if (IsEmpty(name)) return false;
-    std::wstring upper = name;
+namespace {
+
+// Properties the library itself treats as secret, whatever the package
+// lists: deferred phases cannot read "MsiHiddenProperties".
+constexpr const wchar_t* kLibrarySecrets[] = {L"ShellCommandHidden"};
+
+bool IsLibrarySecret(std::wstring_view name) {
+    for (const wchar_t* secret : kLibrarySecrets)
+        if (name == secret) return true;
+    return false;
+}
+
+bool NamesPassword(std::wstring_view name) {
+    std::wstring upper(name);
     for (auto& c : upper) c = static_cast<wchar_t>(::towupper(c));
-    if (upper.find(L"PASSWORD") != std::wstring::npos) return true;
+    return upper.find(L"PASSWORD") != std::wstring::npos;
+}
+
+bool ListedAsHidden(MSIHANDLE hInstall, std::wstring_view name) {
     wchar_t empty[1] = L"";
     DWORD size = 0;
     ::MsiGetPropertyW(hInstall, L"MsiHiddenProperties", empty, &size);
@@ -265,10 +321,25 @@ bool WcaIsHiddenProperty(MSIHANDLE hInstall, LPCWSTR name) {
     size_t start = 0;
     while (start <= list.size()) {
         const size_t end = std::min(list.find(L';', start), list.size());
-        if (list.compare(start, end - start, name) == 0) return true;
+        if (std::wstring_view(list).substr(start, end - start) == name) return true;
         start = end + 1;
     }
     return false;
+}
+
+bool IsHiddenName(MSIHANDLE hInstall, std::wstring_view name) {
+    return IsLibrarySecret(name) || NamesPassword(name) || ListedAsHidden(hInstall, name);
+}
+
+}  // namespace
+
+const char* WcaGetActionName() { return g_layer.depth > 0 ? g_layer.outer[0].logName : g_layer.logName; }
+
+bool WcaIsHiddenProperty(MSIHANDLE hInstall, LPCWSTR name) {
+    if (IsEmpty(name)) return false;
+    if (IsHiddenName(hInstall, name)) return true;
+    // A deferred action's data is the property named after the action.
+    return std::wstring_view(name) == L"CustomActionData" && IsHiddenName(hInstall, FromAnsi(WcaGetActionName()));
 }
 
 bool WcaIsPropertySet(const char* name) {
@@ -500,7 +571,16 @@ HRESULT WcaDoDeferredAction(LPCWSTR actionName, LPCWSTR customActionData, UINT c
 
 namespace {
 
-void WriteLogLine(LogLevel level, const char* format, va_list args) {
+// The text in a field, not as the template: the engine would format it.
+void SendLogText(const char* text) {
+    UniqueMsiHandle record(::MsiCreateRecord(1));
+    if (!record) return;
+    ::MsiRecordSetStringA(record.get(), 0, "[1]");
+    ::MsiRecordSetStringA(record.get(), 1, text);
+    WcaProcessMessage(INSTALLMESSAGE_INFO, record.get());
+}
+
+void WriteLogLine(LogLevel level, const char* format, va_list args) noexcept {
     if (g_layer.inLog) return;
     g_layer.inLog = true;
     const bool writes = level == LOGMSG_STANDARD || (level == LOGMSG_VERBOSE && WcaIsVerboseLogging());
@@ -513,32 +593,36 @@ void WriteLogLine(LogLevel level, const char* format, va_list args) {
             effective[sizeof effective - 1] = '\0';
         }
         char text[kLogBufferBytes];
-        FormatNarrowInto(text, sizeof text, effective, args);
-        UniqueMsiHandle record(::MsiCreateRecord(1));
-        if (record) {
-            ::MsiRecordSetStringA(record.get(), 0, text);
-            WcaProcessMessage(INSTALLMESSAGE_INFO, record.get());
+        try {
+            FormatNarrowInto(text, sizeof text, effective, args);
+        } catch (...) {
+            std::strcpy(text, "(out of memory formatting a log line)");
         }
+        SendLogText(text);
     }
     g_layer.inLog = false;
 }
 
 }  // namespace
 
-void WcaLog(LogLevel level, const char* format, ...) {
+void WcaLog(LogLevel level, const char* format, ...) noexcept {
     va_list args;
     va_start(args, format);
     WriteLogLine(level, format, args);
     va_end(args);
 }
 
-void WcaLogError(HRESULT hr, const char* format, ...) {
+void WcaLogError(HRESULT hr, const char* format, ...) noexcept {
     if (!g_layer.attached) return;
     va_list args;
     va_start(args, format);
-    const std::string message = FormatNarrowV(format, args);
+    try {
+        const std::string message = FormatNarrowV(format, args);
+        WcaLog(LOGMSG_STANDARD, "Error 0x%x: %s", static_cast<unsigned>(hr), message.c_str());
+    } catch (...) {
+        WcaLog(LOGMSG_STANDARD, "Error 0x%x: (out of memory formatting the message)", static_cast<unsigned>(hr));
+    }
     va_end(args);
-    WcaLog(LOGMSG_STANDARD, "Error 0x%x: %s", static_cast<unsigned>(hr), message.c_str());
 }
 
 bool WcaIsVerboseLogging() {

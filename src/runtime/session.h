@@ -45,13 +45,16 @@ private:
     LPWSTR value_ = nullptr;
 };
 
-// ---- Attach and detach. ----
+// ---- Attach and detach. An attach inside an attached action keeps the
+// outer session; the matching detach gives it back. ----
 HRESULT WcaInitialize(MSIHANDLE hInstall, const char* actionLogName);
 void WcaFinalize(UINT result);
 bool WcaIsAttached();
 MSIHANDLE WcaGetInstallHandle();
 MSIHANDLE WcaGetDatabaseHandle();
 const char* WcaGetLogName();
+// The log name of the outermost attach: the running export.
+const char* WcaGetActionName();
 
 // ---- Properties. ----
 HRESULT WcaGetProperty(LPCWSTR name, LPWSTR* value);
@@ -85,13 +88,15 @@ HRESULT WcaDoDeferredAction(LPCWSTR actionName, LPCWSTR customActionData, UINT c
 
 // ---- Installer log. ----
 enum LogLevel { LOGMSG_TRACEONLY = 0, LOGMSG_VERBOSE = 1, LOGMSG_STANDARD = 2 };
-void WcaLog(LogLevel level, const char* format, ...);
-void WcaLogError(HRESULT hr, const char* format, ...);
+void WcaLog(LogLevel level, const char* format, ...) noexcept;
+void WcaLogError(HRESULT hr, const char* format, ...) noexcept;
 bool WcaIsVerboseLogging();
 int WcaProcessMessage(INSTALLMESSAGE messageType, MSIHANDLE record);
 
 // Properties whose values never reach a log or trace file: those listed in
-// "MsiHiddenProperties" and any whose name contains PASSWORD.
+// "MsiHiddenProperties", any whose name contains PASSWORD, those the library
+// treats as secret ("ShellCommandHidden"), and "CustomActionData" when the
+// running action's name is such a name.
 bool WcaIsHiddenProperty(MSIHANDLE hInstall, LPCWSTR name);
 inline constexpr wchar_t kHiddenValue[] = L"**********";
 

@@ -1,8 +1,11 @@
 #include "runtime/text_format.h"
+#include "runtime/narrow_format.h"
 
 #include <windows.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 namespace ondex::runtime {
@@ -28,15 +31,19 @@ int WideFormatter(wchar_t* buffer, size_t capacity, const wchar_t* format, va_li
     return _vsnwprintf(buffer, capacity, format, args);
 }
 
-int NarrowFormatter(char* buffer, size_t capacity, const char* format, va_list args) {
-    return _vsnprintf(buffer, capacity, format, args);
-}
+std::string AnsiOf(const wchar_t* text, size_t length) { return ToAnsi(std::wstring(text, length)); }
 
 }  // namespace
 
 std::wstring FormatWideV(const wchar_t* format, va_list args) { return FormatGrowing(format, args, WideFormatter); }
 
-std::string FormatNarrowV(const char* format, va_list args) { return FormatGrowing(format, args, NarrowFormatter); }
+std::string FormatNarrowV(const char* format, va_list args) {
+    va_list copy;
+    va_copy(copy, args);
+    std::string text = FormatNarrowArgs(format, copy, AnsiOf);
+    va_end(copy);
+    return text;
+}
 
 std::wstring FormatWide(const wchar_t* format, ...) {
     va_list args;
@@ -62,15 +69,25 @@ void FormatWideInto(wchar_t* buffer, size_t capacity, const wchar_t* format, va_
 
 void FormatNarrowInto(char* buffer, size_t capacity, const char* format, va_list args) {
     if (capacity == 0) return;
-    _vsnprintf(buffer, capacity, format, args);
-    buffer[capacity - 1] = '\0';
+    const std::string text = FormatNarrowV(format, args);
+    const size_t copied = text.size() < capacity ? text.size() : capacity - 1;
+    std::memcpy(buffer, text.data(), copied);
+    buffer[copied] = '\0';
 }
 
 std::string ToAnsi(const std::wstring& text) {
     if (text.empty()) return {};
-    const int size = WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    // A character the code page lacks becomes '?' (a UTF-8 code page takes no
+    // replacement character and needs none).
+    const int length = static_cast<int>(text.size());
+    const char* replacement = "?";
+    int size = WideCharToMultiByte(CP_ACP, 0, text.c_str(), length, nullptr, 0, replacement, nullptr);
+    if (size == 0) {
+        replacement = nullptr;
+        size = WideCharToMultiByte(CP_ACP, 0, text.c_str(), length, nullptr, 0, nullptr, nullptr);
+    }
     std::string narrow(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), narrow.data(), size, nullptr, nullptr);
+    WideCharToMultiByte(CP_ACP, 0, text.c_str(), length, narrow.data(), size, replacement, nullptr);
     return narrow;
 }
 

@@ -269,10 +269,11 @@ enum class DeferredRead { Ok, WrongFunction, MissingField };
 DeferredRead ReadRequest(wchar_t* data, UINT flags, const wchar_t* actionName, GroupRequest& request) {
     wchar_t* context = data;
     if (!runtime::ReadFunctionName(context, kCreateGroupName, flags, actionName)) return DeferredRead::WrongFunction;
-    const TokenSource next = [&context](const wchar_t* tokenName) -> const wchar_t* {
+    const runtime::TokenReport report{flags, actionName};
+    const TokenSource next = [&context, &report](const wchar_t* tokenName) -> const wchar_t* {
         const wchar_t* nameRead = nullptr;
         wchar_t* value = nullptr;
-        return SUCCEEDED(runtime::deserializeNxtToken(tokenName, nameRead, value, context)) ? value : nullptr;
+        return SUCCEEDED(runtime::deserializeNxtToken(tokenName, nameRead, value, context, &report)) ? value : nullptr;
     };
     if (ReadGroupFields(next, request) != nullptr) return DeferredRead::MissingField;
     TraceIf(flags, runtime::TF_TRACE, actionName, L"Getting deferred CA data complete ",

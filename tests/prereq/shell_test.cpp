@@ -91,6 +91,9 @@ TEST(ShellWithProgress, QuickCommandGetsItsBarAndActionStartAndReturnsTheExitCod
 
     EXPECT_EQ(7, prereq::ShellWithProgress(TestTool(L"sleep:100 exit:7").c_str(), session, L"Restarting IIS", 15, 1));
 
+    // The runner's own attach ended and gave the caller's back.
+    EXPECT_STREQ("ShellTest", runtime::WcaGetLogName());
+    runtime::WcaFinalize(0);
     EXPECT_FALSE(runtime::WcaIsAttached());
     EXPECT_EQ(Reset(15), log.Progress().at(0));
     EXPECT_EQ(kActionInfo, log.Progress().at(1));
@@ -190,6 +193,44 @@ TEST(ShellProgress, HiddenCommandLinesAreMaskedInTheTraceEvents) {
                                         std::pair{L"GoodBye!", L"Exiting Binary custom action, result: 0"}));
     }
     EXPECT_EQ(Reset(7), log.Progress().at(0));
+}
+
+TEST(ShellProgress, NoPlantedSecretReachesTheLogTheTraceFileOrABoxWithEveryTraceScopeOn) {
+    const std::wstring secret = L"S3cretPassw0rd";
+    OndexRegistryScope registry;
+    // Every scope traces on every channel: (flags AND 0) XOR 0x707.
+    OndexRegistryScope::SetDword(L"SOFTWARE\\Ondex\\setupdebug", L"@TRACERFLAGS_ANDORMASK", 0);
+    OndexRegistryScope::SetDword(L"SOFTWARE\\Ondex\\setupdebug", L"@TRACERFLAGS_XORMASK", 0x707);
+    TempFolder folder;
+    wchar_t saved[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, saved);
+    SetCurrentDirectoryW(folder.Path().c_str());
+    runtime::Tracer().Close();
+    {
+        TestPackage package;
+        package.Property(L"ShellCommandHidden", TestTool(L"exit:0 " + secret))
+            .Property(L"ShellCommand", TestTool(L"exit:0 " + secret))
+            .Property(L"MsiHiddenProperties", L"ShellCommand;CreateGroup");
+        const MSIHANDLE session = package.Session();
+        MessageBoxScript boxes;
+        LogCapture log;
+        EXPECT_EQ(0u, ShellProgressHidden(session));
+        MsiSetPropertyW(session, L"UILevel", L"2");  // ShellProgress's boxes go to the engine, and so to the log
+        EXPECT_EQ(0u, ShellProgress(session));
+        const wchar_t S = L'\x0001';
+        const std::wstring data = L"CreateGroup" + (S + secret) + S + secret + S + S + L"0" + S;
+        MsiSetPropertyW(session, L"CustomActionData", data.c_str());
+        EXPECT_EQ(0u, CreateGroup(session));
+
+        ASSERT_FALSE(log.InfoLines().empty());
+        for (const auto& message : log.messages()) EXPECT_EQ(std::wstring::npos, message.text.find(secret)) << message.text;
+        for (const auto& box : boxes.boxes()) EXPECT_EQ(std::wstring::npos, box.text.find(secret)) << box.text;
+    }
+    runtime::Tracer().Close();
+    SetCurrentDirectoryW(saved);
+    const std::string tlk = ReadFileBytes(folder.File(L"tlk"));
+    EXPECT_NE(std::string::npos, tlk.find("Deleting MsiProperty ShellCommandHidden"));
+    EXPECT_EQ(std::string::npos, tlk.find("S3cretPassw0rd"));
 }
 
 // ---- BathShell ----

@@ -2,7 +2,10 @@
 // back the way the deferred actions read it.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstdlib>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -15,6 +18,26 @@ using namespace ondex::runtime;
 using ondex::test::MessageBoxScript;
 using ondex::test::OndexRegistryScope;
 using ondex::test::TestPackage;
+
+namespace {
+size_t g_failAllocationsAbove = SIZE_MAX;
+}  // namespace
+
+// Memory runs out for blocks above the limit a test sets.
+void* operator new(std::size_t size) {
+    if (size > g_failAllocationsAbove) throw std::bad_alloc();
+    if (void* block = std::malloc(size ? size : 1)) return block;
+    throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) { return operator new(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    return size > g_failAllocationsAbove ? nullptr : std::malloc(size ? size : 1);
+}
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept { return operator new(size, tag); }
+void operator delete(void* block) noexcept { std::free(block); }
+void operator delete[](void* block) noexcept { std::free(block); }
+void operator delete(void* block, std::size_t) noexcept { std::free(block); }
+void operator delete[](void* block, std::size_t) noexcept { std::free(block); }
 
 namespace {
 
@@ -115,7 +138,7 @@ TEST_F(DeferredData, IntegersParseTheirLeadingDigitsAndDataEndingEarlyFailsTheNe
 }
 
 TEST_F(DeferredData, ArrayCountBeyondTheDataFailsBeforeAllocating) {
-    for (const std::wstring count : {L"4294967295", L"3"}) {
+    for (const std::wstring count : {L"4294967295", L"5"}) {
         ASSERT_EQ(0u, Load(std::wstring(L"F") + S + count + S + L"a" + S + L"b"));
         ASSERT_TRUE(ReadFunctionName(context_, L"F", 0x101, L"F"));
         DWORD read = 0;
@@ -126,7 +149,19 @@ TEST_F(DeferredData, ArrayCountBeyondTheDataFailsBeforeAllocating) {
         ASSERT_LE(2u, shown.size());
         EXPECT_EQ(L"deserializeNxtToken: Getting CA data", shown[shown.size() - 2].caption);
         EXPECT_EQ(L"deserializeNxtArray: Error reading array arrX item", shown.back().caption);
+        EXPECT_EQ(L"arrayItem[002]", shown.back().text);  // the first item missing
     }
+}
+
+TEST_F(DeferredData, DataTooLargeForMemoryEndsIn1603WithoutAnException) {
+    MsiSetPropertyW(package_.Session(), L"CustomActionData", std::wstring(50000, L'x').c_str());
+    g_failAllocationsAbove = 50000;
+    UINT result = 0;
+    EXPECT_NO_THROW(result = InitDeferredCAData(package_.Session(), buffer_, length_));
+    g_failAllocationsAbove = SIZE_MAX;
+    EXPECT_EQ(1603u, result);
+    EXPECT_EQ(nullptr, buffer_.get());
+    EXPECT_FALSE(WcaIsAttached());
 }
 
 TEST_F(DeferredData, ForeignFunctionNameIsRefusedAndEmptyDataLoadsAnEmptyBufferAfterAnAssertionBox) {

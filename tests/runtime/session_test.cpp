@@ -5,6 +5,7 @@
 #include <regex>
 
 #include "runtime/session.h"
+#include "runtime/tracer.h"
 #include "support/package.h"
 #include "support/seam_override.h"
 
@@ -37,7 +38,14 @@ TEST_F(SessionLayer, LogNameOf31CharactersAttachesAnd32FailsWithALoggedError) {
     EXPECT_TRUE(WcaIsAttached());
     EXPECT_NE(0u, WcaGetDatabaseHandle());
 
+    // Inside an attached action the failed attach gives the outer one back.
     const std::string tooLong(32, 'b');
+    const MSIHANDLE outerDatabase = WcaGetDatabaseHandle();
+    EXPECT_EQ(kHrBufferTooSmall, WcaInitialize(package.Session(), tooLong.c_str()));
+    EXPECT_TRUE(WcaIsAttached());
+    EXPECT_EQ(outerDatabase, WcaGetDatabaseHandle());
+    EXPECT_EQ(std::string(31, 'a'), WcaGetLogName());
+    WcaFinalize(0);
     EXPECT_EQ(kHrBufferTooSmall, WcaInitialize(package.Session(), tooLong.c_str()));
     EXPECT_FALSE(WcaIsAttached());
     EXPECT_EQ(0u, WcaGetDatabaseHandle());
@@ -259,3 +267,28 @@ TEST(ComponentState, InstallingAndUninstallingFollowActionAndInstalledStates) {
 }
 
 }  // namespace
+
+TEST_F(SessionLayer, NarrowLogLinesArriveWholeWithWideTextOutsideLatin1AndWithTheirBrackets) {
+    Attach("Fmt");
+    WcaLog(LOGMSG_STANDARD, "%S|%S|%S", L"Gruppe \u20AC", L"\u0413\u0440\u0443\u043F\u043F\u0430", L"\u7EC4");
+    WcaLog(LOGMSG_STANDARD, "[%-4S][%.2S][%ls][%hs][%s][%c%C]", L"ab", L"xyz", L"w", "n", "[ProductName]", 'c',
+           L'\u20AC');
+    WcaLog(LOGMSG_STANDARD, "%I64u %lld %5.1f %x %X %u %i %% %Z", 18446744073709551615ull, -5ll, 2.5, 255u, 255u,
+           7u, -7);
+    WcaLogError(E_FAIL, "query %S failed", L"SELECT \u4E2D");
+    EXPECT_THAT(log.InfoLines(), testing::ElementsAre(L"Fmt:  Gruppe \u20AC|??????|?",
+                                                      L"Fmt:  [ab  ][xy][w][n][[ProductName]][c\u20AC]",
+                                                      L"Fmt:  18446744073709551615 -5   2.5 ff FF 7 -7 % %Z",
+                                                      L"Fmt:  Error 0x80004005: query SELECT ? failed"));
+}
+
+TEST_F(SessionLayer, CancelOnThePropertyReleaseBoxFreesTheBufferAndShowsOneBox) {
+    OndexRegistryScope::SetDword(L"SOFTWARE\\Ondex\\setupdebug", L"MsiProperty::freePropValueBuf", 0x104);
+    MessageBoxScript boxes;
+    {
+        MsiProperty property(package.Session(), L"ProductName");
+        boxes.Answer(IDCANCEL);
+        EXPECT_THROW(property.Value(), TraceAbort);  // the re-read releases the first buffer
+    }
+    EXPECT_EQ(1u, boxes.boxes().size());
+}

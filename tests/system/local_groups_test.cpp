@@ -201,7 +201,7 @@ TEST_F(LocalGroups, RequiredNestingThatFailsStopsWithAnErrorLineButTheActionSucc
 
 TEST_F(LocalGroups, ARowThatDemandsAGroupItDoesNotCreateStopsBothPasses) {
     Rows({{L"1", L"Core", L"First", L"", L"", L"1"},
-          {L"2", L"Core", L"Missing", L"", L"", L"4"},
+          {L"2", L"Core", L"Fehlt \u20AC", L"", L"", L"4"},
           {L"3", L"Core", L"Later", L"", L"", L"1"}});
     const MSIHANDLE session = Costed();
 
@@ -210,7 +210,8 @@ TEST_F(LocalGroups, ARowThatDemandsAGroupItDoesNotCreateStopsBothPasses) {
     EXPECT_EQ(0u, CreateLocalGroups(session));
     EXPECT_EQ(L"CreateGroup" + (S + std::wstring(L"First")) + S + S + S + L"1" + S, package.Get(L"CreateGroup"));
 
-    const std::wstring missing = L"Error 0x80070103: Local group \"Missing\" doesn't exist.";
+    // A name outside Latin-1 (the euro sign) arrives whole in the narrow log.
+    const std::wstring missing = L"Error 0x80070103: Local group \"Fehlt \u20AC\" doesn't exist.";
     EXPECT_EQ((Lines{L"CreateLocalGroupsImmediate:  " + missing, L"CreateLocalGroups:  " + missing}),
               log.InfoLinesWith(L"doesn't exist"));
 }
@@ -296,4 +297,17 @@ TEST_F(LocalGroups, AMissingTableIsLoggedAndTheActionsStillSucceed) {
     EXPECT_EQ(3u, log.InfoLinesWith(L"failed to open view on LocalGroup table").size());
     EXPECT_EQ(3u, log.InfoLinesWith(L"while reading `LocalGroup` table.").size());
     EXPECT_TRUE(g.calls.empty());
+}
+
+TEST_F(LocalGroups, AFieldTheDataLacksIsReportedWithTheActionsFlagsAndCaption) {
+    const MSIHANDLE session = package.Session();
+    OndexRegistryScope::SetDword(L"SOFTWARE\\Ondex\\setupdebug", L"INTF_deserializeNxtToken", 0);
+    const std::wstring shortData = L"CreateGroup" + (S + std::wstring(L"Ops")) + S;
+    for (auto action : {CreateGroup, RemoveGroup}) {
+        MsiSetPropertyW(session, L"CustomActionData", shortData.c_str());
+        EXPECT_EQ(0u, action(session));
+    }
+    EXPECT_EQ((Lines{L"CreateGroup: Getting CA data|Error 0x80070103 reading token cszDescription",
+                     L"RemoveGroup: Getting CA data|Error 0x80070103 reading token cszDescription"}),
+              boxes.Shown());
 }
