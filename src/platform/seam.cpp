@@ -9,6 +9,7 @@ const SystemApi kReal = {
     ::MessageBoxW,
     ::DebugBreak,
     ::IsDebuggerPresent,
+    ::GetTempPathW,
     ::WaitForSingleObject,
     ::GetTickCount,
     ::CheckTokenMembership,

@@ -14,6 +14,8 @@ struct SystemApi {
     int(WINAPI* MessageBoxW)(HWND, LPCWSTR, LPCWSTR, UINT);
     void(WINAPI* DebugBreak)();
     BOOL(WINAPI* IsDebuggerPresent)();
+    // The trace file's fallback folder.
+    DWORD(WINAPI* GetTempPathW)(DWORD, LPWSTR);
     DWORD(WINAPI* WaitForSingleObject)(HANDLE, DWORD);
     DWORD(WINAPI* GetTickCount)();
     // Administrator check, logoff and the shutdown privilege.

@@ -149,7 +149,7 @@ void TolkaTracer::OpenLogFile(const std::wstring& path) {
             wchar_t tempDir[MAX_PATH];
             wchar_t tempName[MAX_PATH];
             // A temporary path longer than the buffer is a failure, not a name.
-            const DWORD tempLength = ::GetTempPathW(MAX_PATH, tempDir);
+            const DWORD tempLength = platform::Api().GetTempPathW(MAX_PATH, tempDir);
             if (tempLength != 0 && tempLength < MAX_PATH && ::GetTempFileNameW(tempDir, L"tlkl", 1, tempName) != 0) {
                 logFileName_ = tempName;
                 file = OpenExisting(logFileName_);

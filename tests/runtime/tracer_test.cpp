@@ -194,14 +194,12 @@ TEST_F(Tracing, TryAgainAndAssertCancelBreakOnlyIntoAnAttachedDebugger) {
 }
 
 TEST_F(Tracing, ATemporaryPathLongerThanTheBufferGivesNoFallbackName) {
-    wchar_t saved[2][32768];
-    const wchar_t* names[] = {L"TMP", L"TEMP"};
-    const std::wstring longPath = L"C:\\" + std::wstring(300, L'x');
-    for (int i = 0; i < 2; ++i) {
-        GetEnvironmentVariableW(names[i], saved[i], 32768);
-        SetEnvironmentVariableW(names[i], longPath.c_str());
-    }
+    ScopedApiOverride temp;
+    // Wine never answers so; Windows does for a long TMP: the size needed, and a cut path.
+    temp.api().GetTempPathW = [](DWORD size, LPWSTR buffer) -> DWORD {
+        lstrcpynW(buffer, L"C:\\windows\\temp\\", static_cast<int>(size));
+        return MAX_PATH + 40;
+    };
     Tracer().OpenLogFile(L"C:\\no\\such\\folder\\tlk");
-    for (int i = 0; i < 2; ++i) SetEnvironmentVariableW(names[i], saved[i]);
     EXPECT_EQ(L"tlk", Tracer().LogFileName());
 }
