@@ -169,11 +169,21 @@ void SendActionStart(OxCustomAction& action, const wchar_t* name, const wchar_t*
     action.ProcessMessage(INSTALLMESSAGE_ACTIONSTART, record->Handle());
 }
 
+// The text of the error that ends the action, in the installer log too.
+void LogFailure(OxCustomAction* action, const OxMsiString& text) {
+    try {
+        if (action) action->Log(L"%s", text.c_str());
+    } catch (...) {
+        // The box still tells.
+    }
+}
+
 }  // namespace
 
 UINT runActionWith(MSIHANDLE session, OxActionFactory create, const wchar_t* exportName) {
+    std::unique_ptr<OxCustomAction> action;
     try {
-        std::unique_ptr<OxCustomAction> action = create(session);
+        action = create(session);
         if (action->GetName().empty()) action->SetName(exportName);
         const OxMsiString name = action->GetName();
         action->Trace(L"Execution of the '%s' custom action is beginning.", name.c_str());
@@ -183,6 +193,7 @@ UINT runActionWith(MSIHANDLE session, OxActionFactory create, const wchar_t* exp
         action->Trace(L"Execution of the '%s' custom action is ending.", name.c_str());
         return result;
     } catch (const OxWinError& error) {
+        LogFailure(action.get(), error.DisplayText());
         ShowErrorBox(error.DisplayText().c_str(), exportName);
     } catch (...) {
         ShowErrorBox(L"Unknown exception occurred.", exportName);

@@ -116,8 +116,9 @@ TEST_F(PhasedActionTest, WithoutAProductCodeTheRunnerShowsTheErrorAndFails) {
     EXPECT_EQ(runAction<CountingAction>(session, L"OxaCounting"), 1603u);
     EXPECT_EQ(boxes.Shown(true),
               std::vector<std::wstring>{L"OxaCounting|" + SystemErrorText(4317) + L"|" + std::to_wstring(MB_ICONERROR)});
-    ASSERT_EQ(log.InfoLines().size(), 1u);
+    ASSERT_EQ(log.InfoLines().size(), 2u);
     EXPECT_NE(log.InfoLines()[0].find(L"This function should be called only into initial state."), std::wstring::npos);
+    EXPECT_NE(log.InfoLines()[1].find(L"] " + OxWinError(4317).DisplayText()), std::wstring::npos);
 }
 
 class ThrowingAction : public OxCustomAction {
