@@ -31,6 +31,9 @@ const SystemApi kReal = {
     ::FindWindowExW,
     ::MsiGetMode,
     ::MsiGetComponentPathW,
+    ::CreateDirectoryW,
+    ::GetNamedSecurityInfoW,
+    ::GetFileAttributesW,
 };
 SystemApi g_api = kReal;
 }  // namespace

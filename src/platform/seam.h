@@ -4,6 +4,7 @@
 // real functions. Tests replace entries through a scoped override object; the
 // DLL exports nothing of this.
 #include <windows.h>
+#include <aclapi.h>
 #include <lm.h>
 #include <msi.h>
 #include <msiquery.h>
@@ -44,6 +45,12 @@ struct SystemApi {
     BOOL(WINAPI* MsiGetMode)(MSIHANDLE, MSIRUNMODE);
     // A client product's copy of a component; the engine here never reports a missing source.
     INSTALLSTATE(WINAPI* MsiGetComponentPathW)(LPCWSTR, LPCWSTR, LPWSTR, LPDWORD);
+    // The setup library's folders and files: the descriptor a folder is made with (Wine does not keep it),
+    // the owner and whether a path is a reparse point (Wine shows neither for a planted one).
+    BOOL(WINAPI* CreateDirectoryW)(LPCWSTR, LPSECURITY_ATTRIBUTES);
+    DWORD(WINAPI* GetNamedSecurityInfoW)(LPCWSTR, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID*, PSID*, PACL*, PACL*,
+                                         PSECURITY_DESCRIPTOR*);
+    DWORD(WINAPI* GetFileAttributesW)(LPCWSTR);
 };
 
 // The process-wide table.

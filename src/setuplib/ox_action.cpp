@@ -55,8 +55,7 @@ std::unique_ptr<OxMsiRecord> VerbatimRecord(const std::wstring& text) {
 // The runner's last resort: one log line and the error box. Never throws.
 void ReportFailure(MSIHANDLE session, const wchar_t* exportName, const std::wstring& text) noexcept {
     try {
-        const auto record = VerbatimRecord(StampedLine(ondex::runtime::FormatWide(
-            L"Execution of the '%s' custom action failed: %s", exportName, text.c_str())));
+        const auto record = VerbatimRecord(StampedLine(text));
         ::MsiProcessMessage(session, INSTALLMESSAGE_INFO, record->Handle());
         ondex::runtime::ShowBox(session, nullptr, text.c_str(), exportName, MB_OK | MB_ICONERROR);
     } catch (...) {

@@ -6,6 +6,7 @@
 #include "runtime/module.h"
 #include "runtime/text_format.h"
 #include "platform/seam.h"
+#include "setuplib/ox_trusted_fs.h"
 #include "setuplib/oxsetuplib.h"
 
 namespace OxSetupLib {
@@ -76,10 +77,8 @@ OxMsiString OxCustomAction::extractBinary(const OxMsiString& name, const OxMsiSt
     if (!view->Fetch(row)) throw OxWinError(ERROR_FILE_NOT_FOUND);
 
     const OxMsiString path = targetPath.empty() ? OxMsiString(TempPath() + name) : targetPath;
-    ::DeleteFileW(path.c_str());
-    OxFileHandle file(
-        ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.IsValid()) ThrowLastError();
+    OxFileHandle file;
+    CreateReplacingFile(path, GENERIC_WRITE, file);
     char chunk[1024];
     for (;;) {
         DWORD size = sizeof(chunk);
@@ -152,6 +151,12 @@ void CreateDirectoryTree(const OxMsiString& path) {
 
 void DeleteDirectoryTree(const OxMsiString& path, bool strict) {
     const OxMsiString folder = WithBackslash(path);
+    const OxMsiString bare = folder.substr(0, folder.size() - 1);
+    if (IsReparsePoint(bare)) {
+        // A junction or directory link goes by itself; what it points to is never entered.
+        if (!::RemoveDirectoryW(bare.c_str()) && strict) ThrowLastError();
+        return;
+    }
     OxFindFileWrapper find(folder + L"*");
     if (!find.IsValid()) throw OxWinError(ERROR_INVALID_HANDLE);
     do {
@@ -176,7 +181,7 @@ OxMsiString GetTempFolder() {
     OxMsiString folder = base;
     for (const wchar_t* level : {L"\\Ondex", L"\\Setup", L"\\Temp"}) {
         folder += level;
-        CreateOneDirectory(folder);
+        CreateTrustedDirectory(folder);
     }
     return folder + L"\\";
 }
@@ -202,9 +207,7 @@ void OxExtensionData::Load() {
 }
 
 void OxExtensionData::Store() {
-    const OxMsiString path = FilePath();
-    CreateDirectoryTree(DirectoryOf(path));
-    OxFileSerializator serializer(path);
+    OxFileSerializator serializer(TrustedTempFolder(key_) + L"RPCAssembly.dat");
     Serialize(serializer);
     serializer.Write();
 }

@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <wincrypt.h>
 
+#include "setuplib/ox_trusted_fs.h"
 #include "setuplib/oxsetuplib.h"
 #include "setuplib/state_format.h"
 
@@ -30,8 +31,9 @@ std::vector<std::uint8_t> TakeOutput(DATA_BLOB& out) {
 }
 
 std::vector<std::uint8_t> ReadWholeFile(const OxMsiString& path) {
+    // A link swapped in after the trust check is opened itself, not followed.
     OxFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file.IsValid()) ThrowLastError();
     LARGE_INTEGER size{};
     if (!::GetFileSizeEx(file.Get(), &size)) ThrowLastError();
@@ -108,16 +110,17 @@ void OxFileSerializator::Write() const {
     for (const OxSerialMember& member : members_) blobs.push_back(_StoreMember(member).Protected());
     const std::vector<std::uint8_t> bytes = state::EncodeFile(blobs);
 
-    ::DeleteFileW(path_.c_str());
-    OxFileHandle file(::CreateFileW(path_.c_str(), GENERIC_ALL, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.IsValid()) ThrowLastError();
+    RequireTrusted(DirectoryOf(path_));
+    OxFileHandle file;
+    CreateReplacingFile(path_, GENERIC_ALL, file);
     DWORD written = 0;
     if (!::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) ThrowLastError();
 }
 
 void OxFileSerializator::Load() {
     members_.clear();
+    RequireTrusted(DirectoryOf(path_));
+    RequireTrusted(path_);
     const std::vector<std::uint8_t> bytes = ReadWholeFile(path_);
     std::vector<state::Blob> blobs;
     if (!state::DecodeFile(bytes.data(), bytes.size(), blobs)) throw OxWinError(ERROR_HANDLE_EOF);

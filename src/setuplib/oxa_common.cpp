@@ -1,6 +1,7 @@
 #include "setuplib/oxa_common.h"
 
 #include "runtime/text_format.h"
+#include "setuplib/ox_trusted_fs.h"
 
 namespace OxSetupLib::oxa {
 
@@ -18,9 +19,7 @@ OxMsiString ProductStorageFolder(OxCustomAction& action) {
         action.Log(L"This function should be called only into initial state.");
         throw OxWinError(ERROR_INVALID_OPERATION);
     }
-    const OxMsiString folder = GetTempFolder() + productCode + L"\\";
-    CreateDirectoryTree(folder);
-    return folder;
+    return TrustedTempFolder(productCode);
 }
 
 bool DetectUpgrade(OxCustomAction& action, bool ignoreMvx) {

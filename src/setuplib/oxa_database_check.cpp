@@ -4,6 +4,7 @@
 #include "setuplib/oxa_common.h"
 
 #include "runtime/text_format.h"
+#include "setuplib/ox_trusted_fs.h"
 
 namespace OxSetupLib {
 
@@ -20,6 +21,8 @@ constexpr SupportFile kSupportFiles[] = {
     {L"Ondex.Harbor.DBCreator.dll_x64", L"Ondex.Harbor.DBCreator.dll"},
     {L"BackupDatabase.xml", L"BackupDatabase.xml"},
 };
+
+constexpr wchar_t kSupportFolderName[] = L"ShellDbChecker";
 
 bool IsMissingPathError(DWORD code) { return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND; }
 
@@ -54,6 +57,7 @@ UINT OxCheckSelectedDatabase::Execute() {
         SetProperty(L"IS_SQLSERVER_STATUS", L"0");
         return ERROR_SUCCESS;
     } catch (const OxWinError& error) {
+        if (!error.Text().empty()) Log(L"%s", error.Text().c_str());
         const OxMsiString format = LoadString(messageId);
         ShowMessage(kErrorMessage, messageId == 108
                                        ? ondex::runtime::FormatWide(format.c_str(), failedFile.c_str(), error.Code())
@@ -65,7 +69,7 @@ UINT OxCheckSelectedDatabase::Execute() {
 void OxCheckSelectedDatabase::PrepareSupportFiles(UINT& messageId, OxMsiString& failedFile) {
     messageId = 105;
     { const OxMsiDatabase database(handle_); }
-    supportFolder_ = GetTempFolder() + L"ShellDbChecker\\";
+    supportFolder_ = GetTempFolder() + kSupportFolderName + L"\\";
     messageId = 106;
     try {
         if (PathExists(supportFolder_)) DeleteDirectoryTree(supportFolder_, false);
@@ -73,7 +77,7 @@ void OxCheckSelectedDatabase::PrepareSupportFiles(UINT& messageId, OxMsiString& 
         if (!IsMissingPathError(error.Code())) throw;
     }
     messageId = 107;
-    CreateDirectoryTree(supportFolder_);
+    TrustedTempFolder(kSupportFolderName);
     for (const SupportFile& file : kSupportFiles) {
         const OxMsiString path = supportFolder_ + file.fileName;
         messageId = 108;

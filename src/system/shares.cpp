@@ -91,6 +91,44 @@ std::optional<std::vector<std::wstring>> DeferredItems(MSIHANDLE hInstall, size_
     return std::nullopt;
 }
 
+constexpr wchar_t kPermissionOperation[] = L"SetShareFolderAdminPermission";
+
+// A descriptor whose DACL lets only the local Administrators read and execute,
+// with the SID and ACL it refers to.
+class AdminOnlyDescriptor {
+public:
+    AdminOnlyDescriptor() {
+        PSID administrators = nullptr;
+        if (!::ConvertStringSidToSidW(kAdministratorsSid, &administrators))
+            Fail(kPermissionOperation, L" ConvertStringSidToSid failed.", ::GetLastError());
+        sid_.reset(administrators);
+
+        EXPLICIT_ACCESSW access{};
+        access.grfAccessPermissions = GENERIC_READ | GENERIC_EXECUTE;
+        access.grfAccessMode = SET_ACCESS;
+        access.grfInheritance = NO_INHERITANCE;
+        access.Trustee.TrusteeForm = TRUSTEE_IS_SID;
+        access.Trustee.TrusteeType = TRUSTEE_IS_GROUP;
+        access.Trustee.ptstrName = static_cast<LPWSTR>(administrators);
+        PACL dacl = nullptr;
+        if (const DWORD status = ::SetEntriesInAclW(1, &access, nullptr, &dacl))
+            Fail(kPermissionOperation, L" SetEntriesInAcl failed.", status);
+        dacl_.reset(dacl);
+
+        descriptor_.reset(::LocalAlloc(LPTR, SECURITY_DESCRIPTOR_MIN_LENGTH));
+        if (!descriptor_) Fail(kPermissionOperation, L" LocalAlloc for SECURITY_DESCRIPTOR failed.", ::GetLastError());
+        if (!::InitializeSecurityDescriptor(descriptor_.get(), SECURITY_DESCRIPTOR_REVISION) ||
+            !::SetSecurityDescriptorDacl(descriptor_.get(), TRUE, dacl, FALSE))
+            Fail(kPermissionOperation, L" InitializeSecurityDescriptor failed.", ::GetLastError());
+    }
+    PSECURITY_DESCRIPTOR get() const { return descriptor_.get(); }
+
+private:
+    platform::UniqueLocalMemory sid_;
+    platform::UniqueLocalMemory dacl_;
+    platform::UniqueLocalMemory descriptor_;
+};
+
 }  // namespace
 
 int CheckShare(const std::wstring& folder, const std::wstring& name) {
@@ -104,17 +142,20 @@ int CheckShare(const std::wstring& folder, const std::wstring& name) {
 int ShareFolder(const std::wstring& folder, const std::wstring& name) {
     std::wstring path = WithoutTrailingBackslash(folder);
     wchar_t noRemark[] = L"";
-    SHARE_INFO_2 share{};
-    share.shi2_netname = const_cast<LPWSTR>(name.c_str());
-    share.shi2_type = STYPE_DISKTREE;
-    share.shi2_remark = noRemark;
-    share.shi2_permissions = 0;
-    share.shi2_max_uses = static_cast<DWORD>(-1);
-    share.shi2_current_uses = 0;
-    share.shi2_path = path.data();
-    share.shi2_passwd = nullptr;
+    // The share exists only with its descriptor: never a moment open to everyone.
+    const AdminOnlyDescriptor descriptor;
+    SHARE_INFO_502 share{};
+    share.shi502_netname = const_cast<LPWSTR>(name.c_str());
+    share.shi502_type = STYPE_DISKTREE;
+    share.shi502_remark = noRemark;
+    share.shi502_permissions = 0;
+    share.shi502_max_uses = static_cast<DWORD>(-1);
+    share.shi502_current_uses = 0;
+    share.shi502_path = path.data();
+    share.shi502_passwd = nullptr;
+    share.shi502_security_descriptor = descriptor.get();
     DWORD badParameter = 0;
-    const DWORD status = Api().NetShareAdd(nullptr, 2, reinterpret_cast<LPBYTE>(&share), &badParameter);
+    const DWORD status = Api().NetShareAdd(nullptr, 502, reinterpret_cast<LPBYTE>(&share), &badParameter);
     if (status == NERR_Success) return kShareCreated;
     if (status != kDuplicateShare) Fail(L"ShareFolder", L" NetShareAdd failed.", status);
     UniqueNetBuffer info;
@@ -123,37 +164,14 @@ int ShareFolder(const std::wstring& folder, const std::wstring& name) {
 }
 
 void SetShareFolderAdminPermission(const std::wstring& name) {
-    constexpr wchar_t kOperation[] = L"SetShareFolderAdminPermission";
-    PSID administrators = nullptr;
-    if (!::ConvertStringSidToSidW(kAdministratorsSid, &administrators))
-        Fail(kOperation, L" ConvertStringSidToSid failed.", ::GetLastError());
-    const platform::UniqueLocalMemory sid(administrators);
-
-    EXPLICIT_ACCESSW access{};
-    access.grfAccessPermissions = GENERIC_READ | GENERIC_EXECUTE;
-    access.grfAccessMode = SET_ACCESS;
-    access.grfInheritance = NO_INHERITANCE;
-    access.Trustee.TrusteeForm = TRUSTEE_IS_SID;
-    access.Trustee.TrusteeType = TRUSTEE_IS_GROUP;
-    access.Trustee.ptstrName = static_cast<LPWSTR>(administrators);
-    PACL dacl = nullptr;
-    if (const DWORD status = ::SetEntriesInAclW(1, &access, nullptr, &dacl))
-        Fail(kOperation, L" SetEntriesInAcl failed.", status);
-    const platform::UniqueLocalMemory aclOwner(dacl);
-
-    const platform::UniqueLocalMemory descriptor(::LocalAlloc(LPTR, SECURITY_DESCRIPTOR_MIN_LENGTH));
-    if (!descriptor) Fail(kOperation, L" LocalAlloc for SECURITY_DESCRIPTOR failed.", ::GetLastError());
-    if (!::InitializeSecurityDescriptor(descriptor.get(), SECURITY_DESCRIPTOR_REVISION) ||
-        !::SetSecurityDescriptorDacl(descriptor.get(), TRUE, dacl, FALSE))
-        Fail(kOperation, L" InitializeSecurityDescriptor failed.", ::GetLastError());
-
+    const AdminOnlyDescriptor descriptor;
     UniqueNetBuffer info;
-    if (const DWORD status = QueryShare(name, 502, info)) Fail(kOperation, L" NetShareGetInfo failed.", status);
+    if (const DWORD status = QueryShare(name, 502, info)) Fail(kPermissionOperation, L" NetShareGetInfo failed.", status);
     reinterpret_cast<SHARE_INFO_502*>(info.get())->shi502_security_descriptor = descriptor.get();
     DWORD badParameter = 0;
     if (const DWORD status =
             Api().NetShareSetInfo(nullptr, const_cast<LPWSTR>(name.c_str()), 502, info.get(), &badParameter))
-        Fail(kOperation, L" NetShareSetInfo failed.", status);
+        Fail(kPermissionOperation, L" NetShareSetInfo failed.", status);
 }
 
 void CheckShareFolderImpl(UINT&, const wchar_t*, UINT, MSIHANDLE hInstall) {
@@ -168,12 +186,14 @@ void ShareLocalFolderImpl(UINT& result, const wchar_t*, UINT, MSIHANDLE hInstall
     const std::wstring& folder = (*items)[0];
     const std::wstring& name = (*items)[1];
     try {
-        if (ShareFolder(folder, name) == kShareOtherFolder) {
+        const int shared = ShareFolder(folder, name);
+        if (shared == kShareOtherFolder) {
             LogTimestamped(hInstall, kDuplicateNameLine);
             result = ERROR_BAD_ENVIRONMENT;
             return;
         }
-        SetShareFolderAdminPermission(name);
+        // A new share already has its descriptor; one taken over gets it now.
+        if (shared == kShareSameFolder) SetShareFolderAdminPermission(name);
     } catch (const CWinEExc& error) {
         LogError(hInstall, error);
         result = error.Code();

@@ -12,8 +12,9 @@ namespace ondex::system {
 // kShareNotFound, kShareSameFolder or kShareOtherFolder (shares_text.h);
 // throws CWinEExc when the query fails otherwise.
 int CheckShare(const std::wstring& folder, const std::wstring& name);
-// kShareCreated, kShareSameFolder or kShareOtherFolder; throws CWinEExc on
-// other failures.
+// kShareCreated (with the Administrators-only descriptor in place from the
+// start), kShareSameFolder or kShareOtherFolder; throws CWinEExc on other
+// failures.
 int ShareFolder(const std::wstring& folder, const std::wstring& name);
 // Replaces the share's security descriptor by one that lets only the local
 // Administrators read and execute; throws CWinEExc on failure.

@@ -118,8 +118,7 @@ TEST_F(PhasedActionTest, WithoutAProductCodeTheRunnerShowsTheErrorAndFails) {
               std::vector<std::wstring>{L"OxaCounting|" + SystemErrorText(4317) + L"|" + std::to_wstring(MB_ICONERROR)});
     ASSERT_EQ(log.InfoLines().size(), 2u);
     EXPECT_NE(log.InfoLines()[0].find(L"This function should be called only into initial state."), std::wstring::npos);
-    EXPECT_NE(log.InfoLines()[1].find(L"Execution of the 'OxaCounting' custom action failed: " + SystemErrorText(4317)),
-              std::wstring::npos);
+    EXPECT_NE(log.InfoLines()[1].find(L"] " + OxWinError(4317).DisplayText()), std::wstring::npos);
 }
 
 class ThrowingAction : public OxCustomAction {

@@ -2,6 +2,7 @@
 // resource strings, folders and COM initialisation.
 #include <windows.h>
 #include <objbase.h>
+#include <sddl.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -9,6 +10,8 @@
 #include <thread>
 
 #include "runtime/text_format.h"
+#include "planted_paths.h"
+#include "setuplib/ox_trusted_fs.h"
 #include "setuplib/oxsetuplib.h"
 #include "support/installed_product.h"
 #include "support/package.h"
@@ -302,6 +305,58 @@ TEST(Folders, AFileThatCannotBeDeletedFailsOnlyAStrictDeletionAndAMissingTreeAlw
         CloseHandle(busy);
     }
     EXPECT_EQ(ErrorOf([&] { DeleteDirectoryTree(folder.File(L"missing"), false); }), 6u);
+}
+
+TEST(Folders, ALinkInTheTreeIsRemovedItselfAndNeverEntered) {
+    TempFolder folder;
+    CreateDirectoryTree(folder.File(L"tree\\linked"));
+    WriteFileBytes(folder.File(L"tree\\linked\\target.txt"), "x");
+    PlantedPaths planted;
+    planted.Link(folder.File(L"tree\\linked"));
+    // Not really a link here: removing it as one fails, so what it holds shows it was never entered.
+    EXPECT_EQ(ErrorOf([&] { DeleteDirectoryTree(folder.File(L"tree"), true); }), static_cast<DWORD>(ERROR_DIR_NOT_EMPTY));
+    DeleteDirectoryTree(folder.File(L"tree"), false);
+    EXPECT_TRUE(PathExists(folder.File(L"tree\\linked\\target.txt")));
+}
+
+// The DACL each new folder was made with, as SDDL: Wine keeps none of it.
+std::vector<std::wstring> g_madeWith;
+BOOL WINAPI RecordDacl(LPCWSTR path, LPSECURITY_ATTRIBUTES attributes) {
+    LPWSTR text = nullptr;
+    if (attributes && ConvertSecurityDescriptorToStringSecurityDescriptorW(
+                          attributes->lpSecurityDescriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr)) {
+        g_madeWith.push_back(text);
+        LocalFree(text);
+    }
+    return ondex::platform::RealApi().CreateDirectoryW(path, attributes);
+}
+
+std::wstring ProcessUserSid() {
+    HANDLE token = nullptr;
+    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
+    BYTE buffer[256];
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, buffer, sizeof(buffer), &size);
+    CloseHandle(token);
+    LPWSTR text = nullptr;
+    ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &text);
+    const std::wstring sid = text;
+    LocalFree(text);
+    return sid;
+}
+
+TEST(TrustedFolders, ANewLevelGrantsFullControlToSystemAdministratorsAndThisAccountOnlyAndInheritsNothing) {
+    TempFolder folder;
+    const std::wstring path = folder.File(L"trusted");
+    ScopedApiOverride api;
+    api.api().CreateDirectoryW = RecordDacl;
+    CreateTrustedDirectory(path);
+    EXPECT_TRUE(PathExists(path));
+    EXPECT_EQ(ErrorOf([&] { CreateTrustedDirectory(path); }), 0u);  // this account's own folder is trusted
+    EXPECT_THAT(g_madeWith, testing::Each(L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;" + ProcessUserSid() + L")"));
+    EXPECT_EQ(g_madeWith.size(), 2u);
+    WriteFileBytes(folder.File(L"plain"), "x");
+    EXPECT_EQ(ErrorOf([&] { CreateTrustedDirectory(folder.File(L"plain")); }), 80u);
 }
 
 // On a thread of its own: what a second initialisation answers inside and after the scope.

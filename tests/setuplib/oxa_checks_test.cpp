@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "clr_double_control.h"
+#include "planted_paths.h"
 #include "runtime/text_format.h"
 #include "setuplib/oxsetuplib.h"
 #include "support/package.h"
@@ -99,6 +100,22 @@ TEST_F(CheckSelectedDatabaseTest, AMissingSupportFileIsReportedWithItsCode) {
                 ElementsAre(Pair(L"Failed to extract support file.\nError code: 0x00000002.", MB_ICONERROR)));
     EXPECT_TRUE(clr_.Invokes().empty());
     EXPECT_TRUE(package_.Get(L"CHKRQ_PRODSQLSRV_STATUSCODE").empty());
+}
+
+TEST_F(CheckSelectedDatabaseTest, ASupportFolderPlantedAsALinkIsNeitherEnteredNorUsed) {
+    const std::wstring folder = Support().substr(0, Support().size() - 1);
+    CreateDirectoryTree(folder);
+    WriteFileBytes(Support() + L"planted.txt", "x");
+    {
+        PlantedPaths planted;
+        planted.Link(folder);
+        EXPECT_EQ(OxaCheckSelectedDatabase(package_.Session()), 1603u);
+    }
+    EXPECT_TRUE(PathExists(Support() + L"planted.txt"));
+    EXPECT_THAT(ShownMessages(log_),
+                ElementsAre(Pair(L"Failed to create temporary folder.\nError code: 0x00000005.", MB_ICONERROR)));
+    EXPECT_FALSE(log_.InfoLinesWith(L"] The setup library does not use '" + folder + L"': it is a reparse point").empty());
+    DeleteDirectoryTree(folder, true);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "clr_double_control.h"
+#include "planted_paths.h"
 #include "runtime/text_format.h"
 #include "setuplib/oxsetuplib.h"
 #include "support/installed_product.h"
@@ -274,6 +275,41 @@ TEST_F(SqlAssemblyCallerTest, AnOlderRelatedProductLeavesTheUpgradeToTheExtensio
     EXPECT_EQ(Run(OxaSQLAssemblyCaller, MSIRUNMODE_SCHEDULED, Storage()), 0u);
     EXPECT_TRUE(Logged(L"Upgrade will be performed in OxRPCExtension action."));
     EXPECT_TRUE(clr_.Calls().empty());
+}
+
+// What a standard user could have planted where the SYSTEM phase reads: the phase refuses it.
+TEST_F(SqlAssemblyCallerTest, PlantedFoldersAndStateFilesAreRefusedWithALoggedErrorAnd1603) {
+    Open();
+    const std::wstring temp = GetTempFolder(), product = temp + productCode_;
+    constexpr wchar_t kOtherUser[] = L"S-1-5-21-1004336348-1177238915-682003330-1001";
+    const std::wstring link = L"it is a reparse point (a link).";
+    const std::wstring foreign = std::wstring(L"its owner ") + kOtherUser +
+                                 L" is neither SYSTEM, Administrators, TrustedInstaller nor this account.";
+    const struct {
+        std::wstring path;
+        const wchar_t* owner;  // none: a reparse point
+        MSIRUNMODE phase;
+        std::wstring reason;  // empty: accepted
+    } cases[] = {
+        {product, kOtherUser, MSIRUNMODE_ADMIN, foreign},
+        {product, nullptr, MSIRUNMODE_ADMIN, link},
+        {temp.substr(0, temp.size() - 1), nullptr, MSIRUNMODE_ADMIN, link},
+        {Storage(), kOtherUser, MSIRUNMODE_SCHEDULED, foreign},
+        {Storage(), nullptr, MSIRUNMODE_SCHEDULED, link},
+        {product, L"S-1-5-32-544", MSIRUNMODE_ADMIN, L""},
+        {Storage(), L"S-1-5-18", MSIRUNMODE_SCHEDULED, L""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path + L" " + c.reason);
+        WriteState(2);
+        MessageBoxScript boxes;
+        PlantedPaths planted;
+        c.owner ? planted.OwnedBy(c.path, c.owner) : planted.Link(c.path);
+        const std::wstring data = c.phase == MSIRUNMODE_SCHEDULED ? Storage() : L"";
+        EXPECT_EQ(Run(OxaSQLAssemblyCaller, c.phase, data), c.reason.empty() ? 0u : 1603u);
+        EXPECT_EQ(Logged(L"The setup library does not use '" + c.path + L"': " + c.reason), !c.reason.empty());
+        log_.Clear();
+    }
 }
 
 class RegisterWmiTest : public PhasedTestBase {

@@ -36,17 +36,30 @@ DWORD WINAPI GetInfo(LPWSTR server, LPWSTR name, DWORD level, LPBYTE* buffer) {
     return NERR_Success;
 }
 
+// A self-relative copy of `given`, as the service keeps it.
+DWORD KeepDescriptor(PSECURITY_DESCRIPTOR given, std::vector<BYTE>& kept) {
+    DWORD size = 0;
+    MakeSelfRelativeSD(given, nullptr, &size);
+    std::vector<BYTE> copy(size);
+    if (!MakeSelfRelativeSD(given, copy.data(), &size)) return GetLastError();
+    kept = std::move(copy);
+    return NERR_Success;
+}
+
 DWORD WINAPI Add(LPWSTR server, DWORD level, LPBYTE buffer, LPDWORD) {
-    const auto& info = *reinterpret_cast<const SHARE_INFO_2*>(buffer);
-    g->calls.push_back(std::wstring(L"Add ") + info.shi2_netname);
-    if (server || level != 2) return ERROR_INVALID_PARAMETER;
+    const auto& info = *reinterpret_cast<const SHARE_INFO_502*>(buffer);
+    g->calls.push_back(std::wstring(L"Add ") + info.shi502_netname);
+    if (server || level != 502) return ERROR_INVALID_PARAMETER;
     if (g->inject.add) return g->inject.add;
-    if (g->shares.count(info.shi2_netname)) return kDuplicateShare;
-    DoubledShare& share = g->shares[info.shi2_netname];
-    share.path = info.shi2_path;
-    share.added = std::to_wstring(info.shi2_type) + L"|" + (info.shi2_remark ? info.shi2_remark : L"(null)") + L"|" +
-                  std::to_wstring(info.shi2_permissions) + L"|" + std::to_wstring(info.shi2_max_uses) + L"|" +
-                  std::to_wstring(info.shi2_current_uses) + L"|" + (info.shi2_passwd ? L"password" : L"");
+    if (g->shares.count(info.shi502_netname)) return kDuplicateShare;
+    DoubledShare share;
+    share.path = info.shi502_path;
+    share.added = std::to_wstring(info.shi502_type) + L"|" + (info.shi502_remark ? info.shi502_remark : L"(null)") +
+                  L"|" + std::to_wstring(info.shi502_permissions) + L"|" + std::to_wstring(info.shi502_max_uses) +
+                  L"|" + std::to_wstring(info.shi502_current_uses) + L"|" + (info.shi502_passwd ? L"password" : L"");
+    if (info.shi502_security_descriptor)
+        if (const DWORD status = KeepDescriptor(info.shi502_security_descriptor, share.descriptor)) return status;
+    g->shares[info.shi502_netname] = std::move(share);
     return NERR_Success;
 }
 
@@ -56,13 +69,8 @@ DWORD WINAPI SetInfo(LPWSTR server, LPWSTR name, DWORD level, LPBYTE buffer, LPD
     if (g->inject.setInfo) return g->inject.setInfo;
     const auto found = g->shares.find(name);
     if (found == g->shares.end()) return kNameNotFound;
-    const PSECURITY_DESCRIPTOR given = reinterpret_cast<SHARE_INFO_502*>(buffer)->shi502_security_descriptor;
-    DWORD size = 0;
-    MakeSelfRelativeSD(given, nullptr, &size);
-    std::vector<BYTE> copy(size);
-    if (!MakeSelfRelativeSD(given, copy.data(), &size)) return GetLastError();
-    found->second.descriptor = std::move(copy);
-    return NERR_Success;
+    return KeepDescriptor(reinterpret_cast<SHARE_INFO_502*>(buffer)->shi502_security_descriptor,
+                          found->second.descriptor);
 }
 
 DWORD WINAPI Del(LPWSTR server, LPWSTR name, DWORD) {

@@ -16,7 +16,7 @@ namespace ondex::test {
 struct DoubledShare {
     std::wstring path;
     std::wstring added;            // "type|remark|permissions|max uses|current uses|password" as NetShareAdd got them
-    std::vector<BYTE> descriptor;  // self-relative; empty until set
+    std::vector<BYTE> descriptor;  // self-relative, as NetShareAdd or NetShareSetInfo got it; empty until set
 };
 
 struct ShareDouble {

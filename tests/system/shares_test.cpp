@@ -92,28 +92,35 @@ TEST_F(Shares, DialogJudgesTheFolderFirstThenWhetherTheNameIsFreeOrSharesThisVer
               log.TimestampedLines());
 }
 
-TEST_F(Shares, NewShareIsAPlainDiskShareOfTheFolderOnlyAdministratorsMayReadAndExecute) {
-    EXPECT_EQ(0u, Deferred(ShareLocalFolder, L"C:\\Data\\Catalog\\|Catalog"));
-    const DoubledShare& share = shares.shares.at(L"Catalog");
-    EXPECT_EQ(L"C:\\Data\\Catalog", share.path);
-    EXPECT_EQ(L"0||0|4294967295|0|", share.added);  // disk share, empty remark, unlimited users, no password
-    EXPECT_EQ(L"D:(A;;GXGR;;;BA)", Sddl(share.descriptor));  // read and execute for Administrators only
-    EXPECT_EQ(Lines{}, log.TimestampedLines());
-}
+constexpr wchar_t kAdministratorsOnly[] = L"D:(A;;GXGR;;;BA)";  // read and execute for Administrators only
 
-TEST_F(Shares, ExistingShareOfTheSameFolderOnlyGetsItsPermissionsReset) {
-    shares.Existing(L"Catalog", L"C:\\Catalog");
-    EXPECT_EQ(0u, Deferred(ShareLocalFolder, L"C:\\Catalog|Catalog"));
-    EXPECT_EQ((Lines{L"Add Catalog", L"GetInfo 2 Catalog", L"GetInfo 502 Catalog", L"SetInfo 502 Catalog"}),
-              shares.calls);
-    EXPECT_EQ(L"D:(A;;GXGR;;;BA)", Sddl(shares.shares.at(L"Catalog").descriptor));
-}
-
-TEST_F(Shares, ShareOfAnotherFolderUnderTheNameIsLeftAloneAndFailsWith10) {
-    shares.Existing(L"Catalog", L"C:\\Catalog");
-    EXPECT_EQ(10u, Deferred(ShareLocalFolder, L"C:\\CATALOG|Catalog"));
-    EXPECT_TRUE(shares.shares.at(L"Catalog").descriptor.empty());
-    EXPECT_EQ(Lines{kDuplicateLine}, log.TimestampedLines());
+TEST_F(Shares, ANewShareCarriesItsDescriptorFromTheAddAndOnlyAShareTakenOverIsResetAfterwards) {
+    const struct {
+        const wchar_t* data;
+        UINT result;
+        Lines calls;
+        const wchar_t* sddl;
+    } cases[] = {
+        {L"C:\\Catalog|Catalog", 0,
+         {L"Add Catalog", L"GetInfo 2 Catalog", L"GetInfo 502 Catalog", L"SetInfo 502 Catalog"}, kAdministratorsOnly},
+        {L"C:\\CATALOG|Catalog", 10, {L"Add Catalog", L"GetInfo 2 Catalog"}, L""},  // another folder: left alone
+        {L"C:\\Data\\Catalog\\|New", 0, {L"Add New"}, kAdministratorsOnly},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.data);
+        shares.shares.clear();
+        shares.Existing(L"Catalog", L"C:\\Catalog");
+        shares.calls.clear();
+        log.Clear();
+        EXPECT_EQ(c.result, Deferred(ShareLocalFolder, c.data));
+        EXPECT_EQ(c.calls, shares.calls);
+        const std::wstring name = c.calls[0].substr(4);
+        EXPECT_EQ(c.sddl, Sddl(shares.shares.at(name).descriptor));
+        EXPECT_EQ(c.result ? Lines{kDuplicateLine} : Lines{}, log.TimestampedLines());
+    }
+    const DoubledShare& created = shares.shares.at(L"New");
+    EXPECT_EQ(L"C:\\Data\\Catalog", created.path);
+    EXPECT_EQ(L"0||0|4294967295|0|", created.added);  // disk share, empty remark, unlimited users, no password
 }
 
 TEST_F(Shares, DeferredDataWithTheWrongItemCountFailsWith1168AndEmptyDataDoesNothing) {
@@ -129,21 +136,29 @@ TEST_F(Shares, DeferredDataWithTheWrongItemCountFailsWith1168AndEmptyDataDoesNot
 }
 
 TEST_F(Shares, FailedShareStepEndsTheActionWithItsCodeAndNamesTheStep) {
-    shares.inject.add = ERROR_NOT_SUPPORTED;
-    EXPECT_EQ(50u, Deferred(ShareLocalFolder, L"C:\\Catalog|Catalog"));
-    shares.inject.add = 0;
-    shares.inject.getInfo502 = ERROR_ACCESS_DENIED;
-    EXPECT_EQ(5u, Deferred(ShareLocalFolder, L"C:\\Catalog|Catalog"));
-    shares.inject.getInfo502 = 0;
-    shares.inject.setInfo = ERROR_INVALID_PARAMETER;
-    EXPECT_EQ(87u, Deferred(ShareLocalFolder, L"C:\\Catalog|Catalog"));
-    shares.inject.getInfo2 = 2311;
-    EXPECT_EQ(2311u, Deferred(ShareLocalFolder, L"C:\\Catalog|Catalog"));
-    EXPECT_EQ((Lines{Failure(50, L"ShareFolder NetShareAdd failed."),
-                     Failure(5, L"SetShareFolderAdminPermission NetShareGetInfo failed."),
-                     Failure(87, L"SetShareFolderAdminPermission NetShareSetInfo failed."),
-                     Failure(2311, L"ShareFolder NetShareGetInfo failed. Get local path with specified name.")}),
-              log.TimestampedLines());
+    using Injected = ShareDouble::Injected;
+    const struct {
+        DWORD Injected::*call;
+        DWORD code;
+        bool existing;
+        const wchar_t* text;
+    } cases[] = {
+        {&Injected::add, ERROR_NOT_SUPPORTED, false, L"ShareFolder NetShareAdd failed."},
+        {&Injected::getInfo2, 2311, true, L"ShareFolder NetShareGetInfo failed. Get local path with specified name."},
+        {&Injected::getInfo502, ERROR_ACCESS_DENIED, true, L"SetShareFolderAdminPermission NetShareGetInfo failed."},
+        {&Injected::setInfo, ERROR_INVALID_PARAMETER, true, L"SetShareFolderAdminPermission NetShareSetInfo failed."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        shares.shares.clear();
+        if (c.existing) shares.Existing(L"Catalog", L"C:\\Catalog");
+        shares.inject = {};
+        shares.inject.*c.call = c.code;
+        log.Clear();
+        EXPECT_EQ(c.code, Deferred(ShareLocalFolder, L"C:\\Catalog|Catalog"));
+        EXPECT_EQ(Lines{Failure(c.code, c.text)}, log.TimestampedLines());
+        EXPECT_EQ(c.existing, shares.shares.count(L"Catalog") == 1);  // a failed add leaves no share
+    }
 }
 
 TEST_F(Shares, RemovalDeletesTheShareAndSucceedsWhateverTheDeletionAnswers) {

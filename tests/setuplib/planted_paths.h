@@ -1,0 +1,24 @@
+#pragma once
+// Paths made to look planted, where Wine cannot show it: a reparse point, or
+// an owner other than this account. Every other path is the system's.
+#include <string>
+
+#include "support/seam_override.h"
+
+namespace ondex::test {
+
+class PlantedPaths {
+public:
+    PlantedPaths();
+    ~PlantedPaths();
+    PlantedPaths(const PlantedPaths&) = delete;
+    PlantedPaths& operator=(const PlantedPaths&) = delete;
+
+    void Link(const std::wstring& path);
+    void OwnedBy(const std::wstring& path, const std::wstring& sid);
+
+private:
+    ScopedApiOverride override_;
+};
+
+}  // namespace ondex::test
