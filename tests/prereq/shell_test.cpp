@@ -285,6 +285,17 @@ TEST_F(BathShellTest, UnstartableToolIsExplainedInTheBox) {
               boxes_.boxes()[0].text);
 }
 
+TEST_F(BathShellTest, InADeferredRunTheFailureGoesToTheEngineInsteadOfABox) {
+    ScopedApiOverride mode;
+    mode.api().MsiGetMode = [](MSIHANDLE, MSIRUNMODE asked) -> BOOL { return asked == MSIRUNMODE_SCHEDULED; };
+    EXPECT_EQ(1603u, Run(L"Updating|||" + kMissingProgram));
+    EXPECT_TRUE(boxes_.boxes().empty());
+    const auto asked = log_.OfType(INSTALLMESSAGE_USER);
+    ASSERT_EQ(1u, asked.size());
+    EXPECT_EQ(static_cast<UINT>(MB_ICONWARNING), asked[0].style);
+    EXPECT_NE(std::wstring::npos, asked[0].text.find(L"Reason:Error creating process."));
+}
+
 // ---- RunToolCaptured ----
 
 TEST(RunToolCaptured, ExitZeroLeavesTheErrorTextAloneAndStandardErrorIsCaptured) {

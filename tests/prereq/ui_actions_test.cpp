@@ -134,6 +134,11 @@ TEST_F(UiActions, QuestionAnswersOkOrCancelAndIsNotAskedWithoutText) {
     }
     EXPECT_EQ(2u, boxes.boxes().size());
     EXPECT_EQ(L"Ondex Test Package|Stop the service?|1", Box(1));
+    // A silent installation asks the engine, which answers with the default button.
+    MsiSetPropertyW(package.Session(), L"UILevel", L"2");
+    EXPECT_EQ(0u, AskOKCancel(package.Session()));
+    EXPECT_EQ(L"OK", package.Get(L"AskOKCancelResult"));
+    EXPECT_EQ(2u, boxes.boxes().size());
 }
 
 TEST_F(UiActions, SummaryIsComposedFromTheSessionProperties) {
