@@ -68,9 +68,17 @@ void ResetProgressBar(MSIHANDLE hInstall, int totalTicks) {
     SendProgress(hInstall, {kProgressActionInfo, 1, 0});
 }
 
+DWORD TickWait(int intervalSeconds) {
+    const UsedValue<std::uint32_t> wait = ProgressTickWait(intervalSeconds);
+    if (wait.adjusted)
+        runtime::WcaLog(runtime::LOGMSG_STANDARD, "Progress update interval %d s is out of range; ticking every %u ms.",
+                        intervalSeconds, static_cast<unsigned>(wait.value));
+    return wait.value;
+}
+
 // Ticks the bar once per interval until the process ends.
 void ProgressWhileRunning(HANDLE process, MSIHANDLE hInstall, int totalTicks, int intervalSeconds) {
-    const DWORD timeout = static_cast<DWORD>(intervalSeconds) * 1000;
+    const DWORD timeout = TickWait(intervalSeconds);
     ProgressTicks ticks(totalTicks);
     while (platform::Api().WaitForSingleObject(process, timeout) == WAIT_TIMEOUT) {
         const bool counted =

@@ -97,7 +97,7 @@ TEST(ShellWithProgress, QuickCommandGetsItsBarAndActionStartAndReturnsTheExitCod
     EXPECT_THAT(ActionStartFields(log), ElementsAre(L"Ondex Setup", L"Restarting IIS...", L"[1]"));
 }
 
-TEST(ShellWithProgress, TenTicksOnATotalOfFiveRestartTheBarOnceAfterTheSixth) {
+TEST(ShellWithProgress, TenTicksOnATotalOfFiveRestartTheBarOnceAfterTheSixthAndAZeroIntervalTicksEvery100Ms) {
     TestPackage package;
     const MSIHANDLE session = package.Session();
     LogCapture log;
@@ -112,6 +112,12 @@ TEST(ShellWithProgress, TenTicksOnATotalOfFiveRestartTheBarOnceAfterTheSixth) {
     }
     EXPECT_EQ(expected, log.Progress());
     EXPECT_EQ(std::vector<DWORD>(11, 2000), ScriptedWait::TimeoutsAsked());
+
+    ScriptedWait zeroInterval(3);
+    EXPECT_EQ(0, prereq::ShellWithProgress(TestTool(L"exit:0").c_str(), session, L"Installing", 5, 0));
+    EXPECT_EQ(std::vector<DWORD>(4, 100), ScriptedWait::TimeoutsAsked());
+    EXPECT_TRUE(log.HasInfoLine(
+        L"INTF_ShellWithProgress:  Progress update interval 0 s is out of range; ticking every 100 ms."));
 }
 
 TEST(ShellWithProgress, CancelledTicksAreNotCountedAndAZeroTotalSendsNone) {
@@ -153,16 +159,25 @@ TEST(ShellWithProgress, UnstartableCommandGivesMinusOneAndAnErrorEventWithoutTic
 
 // ---- ShellProgress and ShellProgressHidden ----
 
-TEST(ShellProgress, EmptyDurationSizesTheBarForSixtyTicksAndAFailingCommandStillSucceeds) {
-    TestPackage package;
-    package.Property(L"ShellCommand", TestTool(L"exit:5")).Property(L"ShellStatus", L"Installing SQL Express");
-    const MSIHANDLE session = package.Session();
-    LogCapture log;
+TEST(ShellProgress, DurationSizesTheBarAndAFailingCommandStillSucceeds) {
+    const struct {
+        const wchar_t* duration;
+        int total;
+        size_t adjustmentLines;
+    } rows[] = {{L"", 60, 0}, {L"-5", 60, 1}, {L"4294967296", 2147483647, 1}};
+    for (const auto& row : rows) {
+        TestPackage package;
+        package.Property(L"ShellCommand", TestTool(L"exit:5")).Property(L"ShellStatus", L"Installing SQL Express");
+        if (*row.duration) package.Property(L"ShellDuration", row.duration);
+        const MSIHANDLE session = package.Session();
+        LogCapture log;
 
-    EXPECT_EQ(0u, ShellProgress(session));
+        EXPECT_EQ(0u, ShellProgress(session));
 
-    EXPECT_EQ(Reset(60), log.Progress().at(0));
-    EXPECT_THAT(ActionStartFields(log), ElementsAre(L"Ondex Setup", L"Installing SQL Express...", L"[1]"));
+        EXPECT_EQ(Reset(row.total), log.Progress().at(0)) << row.duration;
+        EXPECT_EQ(row.adjustmentLines, log.InfoLinesWith(L"ShellDuration is out of range").size()) << row.duration;
+        EXPECT_THAT(ActionStartFields(log), ElementsAre(L"Ondex Setup", L"Installing SQL Express...", L"[1]"));
+    }
 }
 
 TEST(ShellProgress, HiddenCommandLinesAreMaskedInTheTraceEvents) {
