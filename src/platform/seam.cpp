@@ -9,6 +9,7 @@ const SystemApi kReal = {
     ::MessageBoxW,
     ::DebugBreak,
     ::WaitForSingleObject,
+    ::GetExitCodeProcess,
     ::GetTickCount,
     ::CheckTokenMembership,
     ::OpenProcessToken,

@@ -14,6 +14,7 @@ struct SystemApi {
     int(WINAPI* MessageBoxW)(HWND, LPCWSTR, LPCWSTR, UINT);
     void(WINAPI* DebugBreak)();
     DWORD(WINAPI* WaitForSingleObject)(HANDLE, DWORD);
+    BOOL(WINAPI* GetExitCodeProcess)(HANDLE, LPDWORD);
     DWORD(WINAPI* GetTickCount)();
     // Administrator check, logoff and the shutdown privilege.
     BOOL(WINAPI* CheckTokenMembership)(HANDLE, PSID, PBOOL);

@@ -50,7 +50,7 @@ ChildProcess Adopt(const PROCESS_INFORMATION& info) {
 
 std::optional<DWORD> ExitCodeOf(HANDLE process) {
     DWORD code = 0;
-    if (!GetExitCodeProcess(process, &code)) return std::nullopt;
+    if (!platform::Api().GetExitCodeProcess(process, &code)) return std::nullopt;
     return code;
 }
 
@@ -221,7 +221,13 @@ int ShellWithProgress(const wchar_t* commandLine, MSIHANDLE hInstall, const wcha
         return -1;
     }
     ProgressWhileRunning(child.process.get(), hInstall, totalTicks, intervalSeconds);
-    return static_cast<int>(ExitCodeOf(child.process.get()).value_or(0));
+    const std::optional<DWORD> exitCode = ExitCodeOf(child.process.get());
+    if (!exitCode) {
+        runtime::WcaLog(runtime::LOGMSG_STANDARD, "The exit code of the command cannot be read: error %u.",
+                        static_cast<unsigned>(platform::Api().GetLastError()));
+        return -1;
+    }
+    return static_cast<int>(*exitCode);
 }
 
 int RunToolCaptured(const wchar_t* commandLine, std::wstring& errorText) {

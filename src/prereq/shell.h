@@ -11,8 +11,8 @@ namespace ondex::prereq {
 // Starts `commandLine` without a window and, while it runs, moves the
 // installer's progress bar under the status text `progressText`: sized for
 // `totalTicks`, one tick per `intervalSeconds`, starting over when it runs
-// full. Returns the exit code, or -1 (with an error event) when the process
-// cannot be started. Attaches the session layer for its own length, so the
+// full. Returns the exit code; -1 when the process cannot be started (with an
+// error event) or its exit code cannot be read (with a log line). Attaches the session layer for its own length, so the
 // layer is detached when it returns.
 int ShellWithProgress(const wchar_t* commandLine, MSIHANDLE hInstall, const wchar_t* progressText, int totalTicks,
                       int intervalSeconds);

@@ -139,6 +139,15 @@ TEST(ShellWithProgress, CancelledTicksAreNotCountedAndAZeroTotalSendsNone) {
     EXPECT_EQ((Ticks{Reset(0), kActionInfo}), log.Progress());
 }
 
+TEST(ShellWithProgress, UnreadableExitCodeIsAFailure) {
+    TestPackage package;
+    const MSIHANDLE session = package.Session();
+    ScopedApiOverride seam;
+    seam.api().GetExitCodeProcess = [](HANDLE, LPDWORD) -> BOOL { return FALSE; };
+
+    EXPECT_EQ(-1, prereq::ShellWithProgress(TestTool(L"exit:0").c_str(), session, L"Installing", 5, 1));
+}
+
 TEST(ShellWithProgress, UnstartableCommandGivesMinusOneAndAnErrorEventWithoutTicks) {
     OndexRegistryScope registry;
     registry.SetDword(L"SOFTWARE\\Ondex\\setupdebug", L"INTF_ShellWithProgress", 0x102);
