@@ -18,9 +18,10 @@ int ShellWithProgress(const wchar_t* commandLine, MSIHANDLE hInstall, const wcha
                       int intervalSeconds);
 
 // Runs a tool with its standard output and error going to a pipe. 1 when it
-// exited with 0. Otherwise 0, and `errorText` is replaced by the last chunk of
-// the tool's output, or gets an explanation appended when the tool could not
-// be run or followed.
+// exited with 0. Otherwise 0, and `errorText` is replaced by the last 4096
+// bytes of the tool's output, or gets an explanation appended when the tool
+// could not be run or followed. The pipe is read for at most a second after
+// the tool has ended, even when a process it started still writes to it.
 int RunToolCaptured(const wchar_t* commandLine, std::wstring& errorText);
 
 // Sends an action-start message (name, description, template); returns the
