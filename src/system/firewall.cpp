@@ -176,9 +176,17 @@ std::wstring UniqueRuleName() {
 // Takes away the earlier rules of this record's name and application, so
 // that a repair leaves one rule where the installation made one. The rules
 // can only be removed by name: they get a name of their own first, so that
-// rules of the same name for other applications stay.
+// rules of the same name for other applications stay. Rules that cannot be
+// listed (Wine's firewall lists none) are left alone: the new rule matters more.
 void RemoveEarlierRules(INetFwRules* rules, const FirewallAddRecord& record) {
-    const auto earlier = RulesFor(rules, record.name, record.path);
+    std::vector<ComPtr<INetFwRule>> earlier;
+    try {
+        earlier = RulesFor(rules, record.name, record.path);
+    } catch (const CWinEExc& failure) {
+        runtime::WcaLog(runtime::LOGMSG_STANDARD, "Earlier firewall rules cannot be listed (0x%08X); none is replaced.",
+                        static_cast<unsigned>(failure.Code()));
+        return;
+    }
     if (earlier.empty()) return;
     const auto replaced = Bstr(UniqueRuleName(), L"SysAllocString fwRuleName failed.");
     for (const auto& rule : earlier) Check(rule->put_Name(replaced.get()), L"INetFwRule->put_Name failed.");

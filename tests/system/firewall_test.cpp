@@ -114,6 +114,15 @@ TEST_F(Firewall, AdvancedInterfaceAddsOneAllowRulePerRecordAndARepairReplacesIt)
     EXPECT_TRUE(boxes.boxes().empty());
 }
 
+TEST_F(Firewall, RulesThatCannotBeListedAreNotReplacedButTheNewRuleIsAdded) {
+    firewall.rules = {{.name = L"UI", .application = L"C:\\H\\ui.exe"}};
+    firewall.Fail("INetFwRules::get__NewEnum", E_NOTIMPL);
+    EXPECT_EQ(0u, Add(L"Harbor|C:\\H\\ui.exe|UI|||"));
+    EXPECT_EQ(2u, firewall.rules.size());
+    EXPECT_EQ(1u, log.InfoLinesWith(L"Earlier firewall rules cannot be listed (0x80004001); none is replaced.").size());
+    EXPECT_TRUE(boxes.boxes().empty());
+}
+
 TEST_F(Firewall, MissingOrMalformedDataChangesNothing) {
     EXPECT_EQ(0u, Add(L""));
     EXPECT_EQ((Lines{L"CustomActionData is not set."}), log.TimestampedLines());
