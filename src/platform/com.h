@@ -1,6 +1,6 @@
 #pragma once
-// Small owners for COM: an interface pointer, a BSTR and the calling thread's
-// apartment.
+// Small owners for COM: an interface pointer, a BSTR, a VARIANT and the
+// calling thread's apartment.
 #include <windows.h>
 #include <objbase.h>
 #include <oleauto.h>
@@ -53,9 +53,32 @@ public:
 
     BSTR get() const { return value_; }
     explicit operator bool() const { return value_ != nullptr; }
+    // For out-parameters: frees the current string first.
+    BSTR* put() {
+        ::SysFreeString(std::exchange(value_, nullptr));
+        return &value_;
+    }
 
 private:
     BSTR value_;
+};
+
+class UniqueVariant {
+public:
+    UniqueVariant() { ::VariantInit(&value_); }
+    UniqueVariant(const UniqueVariant&) = delete;
+    UniqueVariant& operator=(const UniqueVariant&) = delete;
+    ~UniqueVariant() { ::VariantClear(&value_); }
+
+    const VARIANT& get() const { return value_; }
+    // For out-parameters: clears the current value first.
+    VARIANT* put() {
+        ::VariantClear(&value_);
+        return &value_;
+    }
+
+private:
+    VARIANT value_;
 };
 
 // Initialises COM on the calling thread for the scope; uninitialises it only

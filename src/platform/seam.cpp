@@ -11,6 +11,7 @@ const SystemApi kReal = {
     ::IsDebuggerPresent,
     ::GetTempPathW,
     ::WaitForSingleObject,
+    ::GetExitCodeProcess,
     ::GetTickCount,
     ::CheckTokenMembership,
     ::OpenProcessToken,

@@ -18,6 +18,7 @@ struct SystemApi {
     // The trace file's fallback folder.
     DWORD(WINAPI* GetTempPathW)(DWORD, LPWSTR);
     DWORD(WINAPI* WaitForSingleObject)(HANDLE, DWORD);
+    BOOL(WINAPI* GetExitCodeProcess)(HANDLE, LPDWORD);
     DWORD(WINAPI* GetTickCount)();
     // Administrator check, logoff and the shutdown privilege.
     BOOL(WINAPI* CheckTokenMembership)(HANDLE, PSID, PBOOL);

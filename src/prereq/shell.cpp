@@ -34,7 +34,11 @@ constexpr int kProgressIncrement = 2;
 // growing while the tool is quiet.
 constexpr DWORD kShortestDrainPauseMs = 1;
 constexpr DWORD kLongestDrainPauseMs = 64;
+// How long the pipe is still read once the tool has ended: what the tool left
+// takes a moment; a process it started may hold the pipe and write forever.
+constexpr DWORD kDrainAfterExitMs = 1000;
 constexpr size_t kOutputChunkBytes = 4096;
+constexpr size_t kOutputTailBytes = 4096;
 
 struct ChildProcess {
     UniqueHandle process;
@@ -50,7 +54,7 @@ ChildProcess Adopt(const PROCESS_INFORMATION& info) {
 
 std::optional<DWORD> ExitCodeOf(HANDLE process) {
     DWORD code = 0;
-    if (!GetExitCodeProcess(process, &code)) return std::nullopt;
+    if (!platform::Api().GetExitCodeProcess(process, &code)) return std::nullopt;
     return code;
 }
 
@@ -68,9 +72,17 @@ void ResetProgressBar(MSIHANDLE hInstall, int totalTicks) {
     SendProgress(hInstall, {kProgressActionInfo, 1, 0});
 }
 
+DWORD TickWait(int intervalSeconds) {
+    const UsedValue<std::uint32_t> wait = ProgressTickWait(intervalSeconds);
+    if (wait.adjusted)
+        runtime::WcaLog(runtime::LOGMSG_STANDARD, "Progress update interval %d s is out of range; ticking every %u ms.",
+                        intervalSeconds, static_cast<unsigned>(wait.value));
+    return wait.value;
+}
+
 // Ticks the bar once per interval until the process ends.
 void ProgressWhileRunning(HANDLE process, MSIHANDLE hInstall, int totalTicks, int intervalSeconds) {
-    const DWORD timeout = static_cast<DWORD>(intervalSeconds) * 1000;
+    const DWORD timeout = TickWait(intervalSeconds);
     ProgressTicks ticks(totalTicks);
     while (platform::Api().WaitForSingleObject(process, timeout) == WAIT_TIMEOUT) {
         const bool counted =
@@ -137,11 +149,20 @@ ChildProcess StartCaptured(const wchar_t* commandLine, HANDLE output, ToolRunSta
     }
 }
 
+// Standard output only when writing to it cannot block: a console or a file.
+// Under the installer it may be a pipe that nobody reads.
+HANDLE EchoTarget() {
+    const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (output == nullptr || output == INVALID_HANDLE_VALUE) return nullptr;
+    const DWORD type = GetFileType(output);
+    return type == FILE_TYPE_CHAR || type == FILE_TYPE_DISK ? output : nullptr;
+}
+
 // Reads a tool's output as it arrives, passes it on to this process's
-// standard output (while that works) and keeps the last chunk read.
+// standard output (while that works) and keeps its last bytes.
 class OutputTail {
 public:
-    explicit OutputTail(HANDLE pipe) : pipe_(pipe), echo_(GetStdHandle(STD_OUTPUT_HANDLE)) {}
+    explicit OutputTail(HANDLE pipe) : pipe_(pipe), echo_(EchoTarget()) {}
 
     // Reads one chunk when the pipe holds data; false when it holds none or is closed.
     bool ReadAvailable() {
@@ -150,39 +171,37 @@ public:
         DWORD read = 0;
         if (!ReadFile(pipe_, chunk_.data(), static_cast<DWORD>(chunk_.size()), &read, nullptr) || read == 0)
             return false;
-        size_ = read;
-        Echo();
+        Echo(read);
+        tail_.append(chunk_.data(), read);
+        if (tail_.size() > kOutputTailBytes) tail_.erase(0, tail_.size() - kOutputTailBytes);
         return true;
     }
-    bool HasOutput() const { return size_ > 0; }
-    std::wstring LastChunkText() const { return runtime::FromAnsi(std::string(chunk_.data(), size_)); }
+    bool HasOutput() const { return !tail_.empty(); }
+    std::wstring TailText() const { return runtime::FromAnsi(tail_); }
 
 private:
-    void Echo() {
-        if (echo_ == nullptr || echo_ == INVALID_HANDLE_VALUE) return;
+    void Echo(DWORD size) {
         DWORD written = 0;
-        if (!WriteFile(echo_, chunk_.data(), size_, &written, nullptr)) echo_ = nullptr;
+        if (echo_ && !WriteFile(echo_, chunk_.data(), size, &written, nullptr)) echo_ = nullptr;
     }
 
     HANDLE pipe_;
     HANDLE echo_;
     std::array<char, kOutputChunkBytes> chunk_{};
-    DWORD size_ = 0;
+    std::string tail_;
 };
 
 // Keeps the pipe empty while the tool runs, so that a talkative tool never
-// blocks on a full pipe, then takes what is left.
+// blocks on a full pipe, then takes what is left for a bounded time.
 void DrainUntilExit(HANDLE process, OutputTail& output) {
-    DWORD pause = kShortestDrainPauseMs;
-    for (;;) {
-        if (output.ReadAvailable()) {
-            pause = kShortestDrainPauseMs;
-            continue;
-        }
-        if (platform::Api().WaitForSingleObject(process, pause) != WAIT_TIMEOUT) break;
-        pause = std::min(pause * 2, kLongestDrainPauseMs);
+    const auto& api = platform::Api();
+    for (DWORD pause = kShortestDrainPauseMs;;) {
+        const bool flowing = output.ReadAvailable();
+        if (api.WaitForSingleObject(process, flowing ? 0 : pause) != WAIT_TIMEOUT) break;
+        pause = flowing ? kShortestDrainPauseMs : std::min(pause * 2, kLongestDrainPauseMs);
     }
-    while (output.ReadAvailable()) {
+    const DWORD exited = api.GetTickCount();
+    while (api.GetTickCount() - exited < kDrainAfterExitMs && output.ReadAvailable()) {
     }
 }
 
@@ -213,7 +232,13 @@ int ShellWithProgress(const wchar_t* commandLine, MSIHANDLE hInstall, const wcha
         return -1;
     }
     ProgressWhileRunning(child.process.get(), hInstall, totalTicks, intervalSeconds);
-    return static_cast<int>(ExitCodeOf(child.process.get()).value_or(0));
+    const std::optional<DWORD> exitCode = ExitCodeOf(child.process.get());
+    if (!exitCode) {
+        runtime::WcaLog(runtime::LOGMSG_STANDARD, "The exit code of the command cannot be read: error %u.",
+                        static_cast<unsigned>(platform::Api().GetLastError()));
+        return -1;
+    }
+    return static_cast<int>(*exitCode);
 }
 
 int RunToolCaptured(const wchar_t* commandLine, std::wstring& errorText) {
@@ -234,7 +259,7 @@ int RunToolCaptured(const wchar_t* commandLine, std::wstring& errorText) {
         return 0;
     }
     if (*exitCode == 0) return 1;
-    if (output.HasOutput()) errorText = output.LastChunkText();
+    if (output.HasOutput()) errorText = output.TailText();
     return 0;
 }
 

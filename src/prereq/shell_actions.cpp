@@ -23,12 +23,15 @@ void RunShellCommandProperty(const wchar_t* commandProperty, bool commandIsSecre
     runtime::MsiProperty duration(hInstall, L"ShellDuration");
     const std::wstring commandLine = command.Str();
     const std::wstring statusText = status.Str();
-    const int ticks = ShellDurationTicks(duration.Str());
+    const UsedValue<int> ticks = ShellDurationTicks(duration.Str());
+    if (ticks.adjusted)
+        runtime::WcaLog(runtime::LOGMSG_STANDARD,
+                        "ShellDuration is out of range; the progress bar is sized for %d ticks.", ticks.value);
 
     const bool hidden = commandIsSecret || runtime::WcaIsHiddenProperty(hInstall, commandProperty);
     const wchar_t* shown = hidden ? runtime::kHiddenValue : commandLine.c_str();
     runtime::TraceIf(flags, runtime::TF_TRACE, actionName, L"Executing SQL Express installer", L"%s", shown);
-    const int code = ShellWithProgress(commandLine.c_str(), hInstall, statusText.c_str(), ticks, 1);
+    const int code = ShellWithProgress(commandLine.c_str(), hInstall, statusText.c_str(), ticks.value, 1);
     runtime::TraceIf(flags, runtime::TF_TRACE, actionName, L"ShellProgress Result Code", L"%i", code);
 }
 

@@ -2,6 +2,7 @@
 // Text rules of the command runner: the BathShell data layout, the texts the
 // runner shows when a tool fails, and the tick counting of the progress bar.
 // Pure logic: no Windows headers.
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -33,8 +34,23 @@ std::wstring ToolRunExplanation(ToolRunStatus status, std::wstring_view commandL
 // The text of the box BathShell shows for the first failing tool.
 std::wstring ToolFailureBoxText(std::wstring_view errorText);
 
-// "ShellDuration" in ticks: its decimal value, 60 when empty.
-int ShellDurationTicks(std::wstring_view value);
+// A value the runner uses, and whether it differs from the one it was given
+// (the runner logs that).
+template <typename T>
+struct UsedValue {
+    T value;
+    bool adjusted;
+};
+
+// "ShellDuration" in ticks: its decimal value; 60 when empty or negative,
+// 2147483647 when larger (both adjusted).
+UsedValue<int> ShellDurationTicks(std::wstring_view value);
+
+// The wait of one progress tick in milliseconds for an update interval in
+// seconds. A null or zero interval waits 100 ms (at most ten ticks a second),
+// a negative one the usual 1 s, and an interval whose milliseconds do not fit
+// an int the longest that does (2147483 s); all three are adjusted.
+UsedValue<std::uint32_t> ProgressTickWait(int intervalSeconds);
 
 // The ticks of one progress bar while a command runs: an increment per timed
 // out wait (none when the total is 0), counted when the installer did not

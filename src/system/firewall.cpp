@@ -42,13 +42,14 @@ ComPtr<T> Create(REFCLSID clsid, const wchar_t* failure) {
     return object;
 }
 
-// Runs an is-enabled check; a check that cannot answer fails under its own name.
+// Runs an is-enabled check; a check that cannot answer fails under its own
+// name alone, with the code of the call that failed.
 template <typename Query>
 bool EnabledCheck(const wchar_t* checkFailure, Query query) {
     try {
         return query();
     } catch (const CWinEExc& failure) {
-        throw CWinEExc(checkFailure + failure.Message(), failure.Code());
+        throw CWinEExc(checkFailure, failure.Code());
     }
 }
 
@@ -89,7 +90,7 @@ bool WindowsFirewallAppIsEnabled(INetFwProfile* profile, const std::wstring& pat
 }
 
 bool WindowsFirewallPortIsEnabled(INetFwProfile* profile, long port) {
-    return EnabledCheck(L"WindowsFirewallPortIsEnabled failed. ", [&] {
+    return EnabledCheck(L"WindowsFirewallPortIsEnabled failed.", [&] {
         auto ports = OpenPorts(profile);
         ComPtr<INetFwOpenPort> open;
         if (FAILED(ports->Item(port, NET_FW_IP_PROTOCOL_TCP, open.put())) || !open) return false;
@@ -137,7 +138,65 @@ ComPtr<INetFwRules> Rules() {
     return rules;
 }
 
-// An inbound TCP rule that allows the application and ports for every profile.
+std::wstring RuleText(INetFwRule* rule, HRESULT (STDMETHODCALLTYPE INetFwRule::*getter)(BSTR*),
+                     const wchar_t* failure) {
+    UniqueBstr text;
+    Check((rule->*getter)(text.put()), failure);
+    return text ? std::wstring(text.get(), ::SysStringLen(text.get())) : std::wstring();
+}
+
+// The rules named `name` for the application `path` (rules without one when it is empty).
+std::vector<ComPtr<INetFwRule>> RulesFor(INetFwRules* rules, const std::wstring& name, const std::wstring& path) {
+    ComPtr<IUnknown> items;
+    Check(rules->get__NewEnum(items.put()), L"INetFwRules->get__NewEnum failed.");
+    ComPtr<IEnumVARIANT> enumerator;
+    Check(items->QueryInterface(__uuidof(IEnumVARIANT), enumerator.put_void()), L"INetFwRules->get__NewEnum failed.");
+    std::vector<ComPtr<INetFwRule>> found;
+    for (platform::UniqueVariant item; enumerator->Next(1, item.put(), nullptr) == S_OK;) {
+        ComPtr<INetFwRule> rule;
+        if (V_VT(&item.get()) != VT_DISPATCH || !V_DISPATCH(&item.get()) ||
+            FAILED(V_DISPATCH(&item.get())->QueryInterface(__uuidof(INetFwRule), rule.put_void())))
+            continue;
+        if (RuleText(rule.get(), &INetFwRule::get_Name, L"INetFwRule->get_Name failed.") != name) continue;
+        const std::wstring application =
+            RuleText(rule.get(), &INetFwRule::get_ApplicationName, L"INetFwRule->get_ApplicationName failed.");
+        if (::lstrcmpiW(application.c_str(), path.c_str()) == 0) found.push_back(std::move(rule));
+    }
+    return found;
+}
+
+// A rule name no other rule has.
+std::wstring UniqueRuleName() {
+    GUID id{};
+    Check(::CoCreateGuid(&id), L"CoCreateGuid failed.");
+    wchar_t text[40] = {};
+    ::StringFromGUID2(id, text, 40);
+    return std::wstring(L"Ondex replaced rule ") + text;
+}
+
+// Takes away the earlier rules of this record's name and application, so
+// that a repair leaves one rule where the installation made one. The rules
+// can only be removed by name: they get a name of their own first, so that
+// rules of the same name for other applications stay. Rules that cannot be
+// listed (Wine's firewall lists none) are left alone: the new rule matters more.
+void RemoveEarlierRules(INetFwRules* rules, const FirewallAddRecord& record) {
+    std::vector<ComPtr<INetFwRule>> earlier;
+    try {
+        earlier = RulesFor(rules, record.name, record.path);
+    } catch (const CWinEExc& failure) {
+        runtime::WcaLog(runtime::LOGMSG_STANDARD, "Earlier firewall rules cannot be listed (0x%08X); none is replaced.",
+                        static_cast<unsigned>(failure.Code()));
+        return;
+    }
+    if (earlier.empty()) return;
+    const auto replaced = Bstr(UniqueRuleName(), L"SysAllocString fwRuleName failed.");
+    for (const auto& rule : earlier) Check(rule->put_Name(replaced.get()), L"INetFwRule->put_Name failed.");
+    for (size_t removed = 0; removed < earlier.size(); ++removed)
+        Check(rules->Remove(replaced.get()), L"INetFwRules->Remove failed.");
+}
+
+// An inbound TCP rule that allows the application and ports for every
+// profile, in place of the earlier rules of its name and application.
 void WindowsFirewallAddAppAS(const FirewallAddRecord& record) {
     auto rules = Rules();
     auto rule = Create<INetFwRule>(__uuidof(NetFwRule), L"CoCreateInstance INetFwRule failed.");
@@ -157,6 +216,7 @@ void WindowsFirewallAddAppAS(const FirewallAddRecord& record) {
     Check(rule->put_Profiles(NET_FW_PROFILE2_ALL), L"INetFwRule->put_Profiles failed.");
     Check(rule->put_Enabled(VARIANT_TRUE), L"INetFwRule->put_Enabled failed.");
     Check(rule->put_Action(NET_FW_ACTION_ALLOW), L"INetFwRule->put_Action failed.");
+    RemoveEarlierRules(rules.get(), record);
     Check(rules->Add(rule.get()), L"INetFwRules->Add failed.");
 }
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "prereq/shell_text.h"
 
 using namespace ondex::prereq;
@@ -32,4 +34,38 @@ TEST(ToolFailureTexts, ExplanationEndsWithTheReasonOfTheFailure) {
     EXPECT_EQ(start, ToolRunExplanation(ToolRunStatus::ExitCodeUnknown, L"x.exe /a"));
     EXPECT_EQ(start + L"\nReason:Error creating process.", ToolRunExplanation(ToolRunStatus::StartFailed, L"x.exe /a"));
     EXPECT_EQ(start + L"\nReason:Unknown exception.", ToolRunExplanation(ToolRunStatus::StartException, L"x.exe /a"));
+}
+
+TEST(ShellDuration, OutOfRangeValuesGetADefinedAdjustedSize) {
+    const struct {
+        const wchar_t* text;
+        int ticks;
+        bool adjusted;
+    } rows[] = {
+        {L"", 60, false},         {L"15", 15, false},         {L" +7s", 7, false},
+        {L"0", 0, false},         {L"-5", 60, true},          {L"2147483647", 2147483647, false},
+        {L"2147483648", 2147483647, true}, {L"99999999999999999999", 2147483647, true},
+    };
+    for (const auto& row : rows) {
+        const auto used = ShellDurationTicks(row.text);
+        EXPECT_EQ(row.ticks, used.value) << row.text;
+        EXPECT_EQ(row.adjusted, used.adjusted) << row.text;
+    }
+}
+
+TEST(ProgressTickWait, NullNegativeAndHugeIntervalsWaitADefinedTime) {
+    const struct {
+        int seconds;
+        std::uint32_t milliseconds;
+        bool adjusted;
+    } rows[] = {
+        {1, 1000, false},           {15, 15000, false},          {0, 100, true},
+        {-1, 1000, true},           {INT_MIN, 1000, true},       {2147483, 2147483000u, false},
+        {2147484, 2147483000u, true}, {INT_MAX, 2147483000u, true},
+    };
+    for (const auto& row : rows) {
+        const auto used = ProgressTickWait(row.seconds);
+        EXPECT_EQ(row.milliseconds, used.value) << row.seconds;
+        EXPECT_EQ(row.adjusted, used.adjusted) << row.seconds;
+    }
 }

@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
 #include <string>
 #include <vector>
 
@@ -52,19 +54,27 @@ private:
     ScopedApiOverride override_;
 };
 
-// Standard output of this process goes to a file while the scope lives.
-class StdoutToFile {
+// Standard output of this process is `handle` while the scope lives.
+class StdoutTo {
 public:
-    explicit StdoutToFile(const std::wstring& path)
-        : saved_(GetStdHandle(STD_OUTPUT_HANDLE)),
-          file_(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr)) {
-        SetStdHandle(STD_OUTPUT_HANDLE, file_.get());
+    explicit StdoutTo(HANDLE handle) : saved_(GetStdHandle(STD_OUTPUT_HANDLE)) {
+        SetStdHandle(STD_OUTPUT_HANDLE, handle);
     }
-    ~StdoutToFile() { SetStdHandle(STD_OUTPUT_HANDLE, saved_); }
+    ~StdoutTo() { SetStdHandle(STD_OUTPUT_HANDLE, saved_); }
 
 private:
     HANDLE saved_;
+};
+
+class StdoutToFile {
+public:
+    explicit StdoutToFile(const std::wstring& path)
+        : file_(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr)),
+          redirect_(file_.get()) {}
+
+private:
     platform::UniqueHandle file_;
+    StdoutTo redirect_;
 };
 
 // Fields 1..3 of the last action start (field 0 is the engine's template).
@@ -100,7 +110,7 @@ TEST(ShellWithProgress, QuickCommandGetsItsBarAndActionStartAndReturnsTheExitCod
     EXPECT_THAT(ActionStartFields(log), ElementsAre(L"Ondex Setup", L"Restarting IIS...", L"[1]"));
 }
 
-TEST(ShellWithProgress, TenTicksOnATotalOfFiveRestartTheBarOnceAfterTheSixth) {
+TEST(ShellWithProgress, TenTicksOnATotalOfFiveRestartTheBarOnceAfterTheSixthAndAZeroIntervalTicksEvery100Ms) {
     TestPackage package;
     const MSIHANDLE session = package.Session();
     LogCapture log;
@@ -115,6 +125,12 @@ TEST(ShellWithProgress, TenTicksOnATotalOfFiveRestartTheBarOnceAfterTheSixth) {
     }
     EXPECT_EQ(expected, log.Progress());
     EXPECT_EQ(std::vector<DWORD>(11, 2000), ScriptedWait::TimeoutsAsked());
+
+    ScriptedWait zeroInterval(3);
+    EXPECT_EQ(0, prereq::ShellWithProgress(TestTool(L"exit:0").c_str(), session, L"Installing", 5, 0));
+    EXPECT_EQ(std::vector<DWORD>(4, 100), ScriptedWait::TimeoutsAsked());
+    EXPECT_TRUE(log.HasInfoLine(
+        L"INTF_ShellWithProgress:  Progress update interval 0 s is out of range; ticking every 100 ms."));
 }
 
 TEST(ShellWithProgress, CancelledTicksAreNotCountedAndAZeroTotalSendsNone) {
@@ -134,6 +150,15 @@ TEST(ShellWithProgress, CancelledTicksAreNotCountedAndAZeroTotalSendsNone) {
     ScriptedWait wait(4);
     EXPECT_EQ(0, prereq::ShellWithProgress(TestTool(L"exit:0").c_str(), session, L"Unsized", 0, 1));
     EXPECT_EQ((Ticks{Reset(0), kActionInfo}), log.Progress());
+}
+
+TEST(ShellWithProgress, UnreadableExitCodeIsAFailure) {
+    TestPackage package;
+    const MSIHANDLE session = package.Session();
+    ScopedApiOverride seam;
+    seam.api().GetExitCodeProcess = [](HANDLE, LPDWORD) -> BOOL { return FALSE; };
+
+    EXPECT_EQ(-1, prereq::ShellWithProgress(TestTool(L"exit:0").c_str(), session, L"Installing", 5, 1));
 }
 
 TEST(ShellWithProgress, UnstartableCommandGivesMinusOneAndAnErrorEventWithoutTicks) {
@@ -156,16 +181,25 @@ TEST(ShellWithProgress, UnstartableCommandGivesMinusOneAndAnErrorEventWithoutTic
 
 // ---- ShellProgress and ShellProgressHidden ----
 
-TEST(ShellProgress, EmptyDurationSizesTheBarForSixtyTicksAndAFailingCommandStillSucceeds) {
-    TestPackage package;
-    package.Property(L"ShellCommand", TestTool(L"exit:5")).Property(L"ShellStatus", L"Installing SQL Express");
-    const MSIHANDLE session = package.Session();
-    LogCapture log;
+TEST(ShellProgress, DurationSizesTheBarAndAFailingCommandStillSucceeds) {
+    const struct {
+        const wchar_t* duration;
+        int total;
+        size_t adjustmentLines;
+    } rows[] = {{L"", 60, 0}, {L"-5", 60, 1}, {L"4294967296", 2147483647, 1}};
+    for (const auto& row : rows) {
+        TestPackage package;
+        package.Property(L"ShellCommand", TestTool(L"exit:5")).Property(L"ShellStatus", L"Installing SQL Express");
+        if (*row.duration) package.Property(L"ShellDuration", row.duration);
+        const MSIHANDLE session = package.Session();
+        LogCapture log;
 
-    EXPECT_EQ(0u, ShellProgress(session));
+        EXPECT_EQ(0u, ShellProgress(session));
 
-    EXPECT_EQ(Reset(60), log.Progress().at(0));
-    EXPECT_THAT(ActionStartFields(log), ElementsAre(L"Ondex Setup", L"Installing SQL Express...", L"[1]"));
+        EXPECT_EQ(Reset(row.total), log.Progress().at(0)) << row.duration;
+        EXPECT_EQ(row.adjustmentLines, log.InfoLinesWith(L"ShellDuration is out of range").size()) << row.duration;
+        EXPECT_THAT(ActionStartFields(log), ElementsAre(L"Ondex Setup", L"Installing SQL Express...", L"[1]"));
+    }
 }
 
 TEST(ShellProgress, HiddenCommandLinesAreMaskedInTheTraceEvents) {
@@ -322,4 +356,34 @@ TEST(RunToolCaptured, FailingToolWritingFiftyMegabytesEndsAndReportsTheLastChunk
     WIN32_FILE_ATTRIBUTE_DATA echoed{};
     ASSERT_TRUE(GetFileAttributesExW(folder.File(L"echo.txt").c_str(), GetFileExInfoStandard, &echoed));
     EXPECT_EQ(kFiller + 12, echoed.nFileSizeLow + (static_cast<unsigned long long>(echoed.nFileSizeHigh) << 32));
+}
+
+TEST(RunToolCaptured, ErrorTextIsTheLast4096BytesOfOutputWrittenInPieces) {
+    std::wstring errorText;
+    EXPECT_EQ(0, prereq::RunToolCaptured(TestTool(L"outbytes:5000 sleep:300 \"out:last words\" exit:2").c_str(),
+                                         errorText));
+    EXPECT_EQ(std::wstring(4084, L'x') + L"last words\r\n", errorText);
+}
+
+TEST(RunToolCaptured, StandardOutputThatNobodyReadsIsNotWaitedFor) {
+    platform::UniqueHandle unread, output;
+    ASSERT_TRUE(CreatePipe(unread.put(), output.put(), nullptr, 0));
+    const StdoutTo unreadOutput(output.get());
+    std::wstring errorText;
+    auto run = std::async(std::launch::async, [&] {
+        return prereq::RunToolCaptured(TestTool(L"outbytes:1048576 exit:3").c_str(), errorText);
+    });
+    const bool ended = run.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    unread.reset();  // a blocked echo fails now
+    EXPECT_TRUE(ended) << "the runner blocked on its own standard output";
+    EXPECT_EQ(0, run.get());
+}
+
+TEST(RunToolCaptured, AProcessLeftWritingToThePipeDoesNotHoldTheRunner) {
+    const StdoutTo noEcho(nullptr);
+    std::wstring errorText;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(0, prereq::RunToolCaptured(TestTool(L"spawn:flood:30000 sleep:300 exit:6").c_str(), errorText));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    EXPECT_EQ(4096u, errorText.size());
 }

@@ -4,6 +4,8 @@
 //   out:TEXT       write TEXT and a line break to standard output
 //   err:TEXT       the same to standard error
 //   outbytes:N     write N filler bytes to standard output
+//   flood:MS       write filler to standard output for MS milliseconds, or until that fails
+//   spawn:STEP     start this program with the one step STEP, sharing its handles, and not wait
 //   exit:N         the exit code (default 0), applied after the last step
 #include <windows.h>
 
@@ -13,14 +15,15 @@
 
 namespace {
 
-void Write(DWORD stream, const char* data, size_t size) {
+bool Write(DWORD stream, const char* data, size_t size) {
     const HANDLE handle = GetStdHandle(stream);
     while (size > 0) {
         DWORD written = 0;
-        if (!WriteFile(handle, data, static_cast<DWORD>(size), &written, nullptr) || written == 0) return;
+        if (!WriteFile(handle, data, static_cast<DWORD>(size), &written, nullptr) || written == 0) return false;
         data += written;
         size -= written;
     }
+    return true;
 }
 
 void WriteLine(DWORD stream, std::string_view text) {
@@ -32,6 +35,38 @@ void WriteFiller(unsigned long long count) {
     const std::string block(64 * 1024, 'x');
     for (; count > 0; count -= std::min<unsigned long long>(count, block.size()))
         Write(STD_OUTPUT_HANDLE, block.data(), static_cast<size_t>(std::min<unsigned long long>(count, block.size())));
+}
+
+// Several writers, so that output is always pending while one write completes.
+void Flood(DWORD milliseconds) {
+    static DWORD end;
+    end = GetTickCount() + milliseconds;
+    const auto writer = [](void*) -> DWORD {
+        const std::string block(256 * 1024, 'y');
+        while (static_cast<LONG>(end - GetTickCount()) > 0 && Write(STD_OUTPUT_HANDLE, block.data(), block.size())) {
+        }
+        return 0;
+    };
+    HANDLE others[3];
+    for (HANDLE& other : others) other = CreateThread(nullptr, 0, writer, nullptr, 0, nullptr);
+    writer(nullptr);
+    WaitForMultipleObjects(3, others, TRUE, INFINITE);
+    for (HANDLE other : others) CloseHandle(other);
+}
+
+void Spawn(const std::string& step) {
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string line = "\"" + std::string(self) + "\" " + step;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info)) return;
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
 }
 
 }  // namespace
@@ -47,6 +82,8 @@ int main(int argc, char** argv) {
         if (verb == "out") WriteLine(STD_OUTPUT_HANDLE, value);
         if (verb == "err") WriteLine(STD_ERROR_HANDLE, value);
         if (verb == "outbytes") WriteFiller(std::strtoull(value.c_str(), nullptr, 10));
+        if (verb == "flood") Flood(std::strtoul(value.c_str(), nullptr, 10));
+        if (verb == "spawn") Spawn(value);
         if (verb == "exit") exitCode = std::atoi(value.c_str());
     }
     return exitCode;

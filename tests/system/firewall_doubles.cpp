@@ -236,7 +236,58 @@ TABLE(RuleTable, INetFwRule,
       PUT(INetFwRule, put_Action, FirewallRule::action, long{v});
       PUT(INetFwRule, put_Enabled, FirewallRule::enabled, v != VARIANT_FALSE))
 
+// A rule of the list as the rules' enumerator hands it out: its index, valid
+// while the list keeps its order.
+struct StoredRule {
+    size_t index;
+};
+FirewallRule& RuleOf(void* self) { return WorldOf(self).state.rules.at(StateOf<StoredRule>(self).index); }
+
+HRESULT GetText(void* self, const char* call, const std::optional<std::wstring>& value, BSTR* out) {
+    *out = nullptr;
+    HRESULT hr = WorldOf(self).Hit(call);
+    if (SUCCEEDED(hr) && value) *out = SysAllocStringLen(value->data(), static_cast<UINT>(value->size()));
+    return hr;
+}
+
+TABLE(StoredRuleTable, INetFwRule,
+      t.get_Name = [](INetFwRule* self, BSTR* out) {
+          return GetText(self, "INetFwRule::get_Name", RuleOf(self).name, out);
+      };
+      t.get_ApplicationName = [](INetFwRule* self, BSTR* out) {
+          return GetText(self, "INetFwRule::get_ApplicationName", RuleOf(self).application, out);
+      };
+      t.put_Name = [](INetFwRule* self, BSTR name) -> HRESULT {
+          HRESULT hr = WorldOf(self).Hit("INetFwRule::put_Name");
+          if (SUCCEEDED(hr)) RuleOf(self).name = Text(name);
+          return hr;
+      })
+
+struct Cursor {
+    size_t next = 0;
+};
+
+TABLE(RuleCursorTable, IEnumVARIANT,
+      t.Next = [](IEnumVARIANT* self, ULONG count, VARIANT* items, ULONG* fetched) -> HRESULT {
+          World& world = WorldOf(self);
+          HIT("IEnumVARIANT::Next");
+          size_t& next = StateOf<Cursor>(self).next;
+          ULONG given = 0;
+          for (; given < count && next < world.state.rules.size(); ++given, ++next) {
+              V_VT(&items[given]) = VT_DISPATCH;
+              Give(Make(world, StoredRuleTable(), IID_INetFwRule, StoredRule{next}), &V_DISPATCH(&items[given]));
+          }
+          if (fetched) *fetched = given;
+          return given == count ? S_OK : S_FALSE;
+      })
+
 TABLE(RulesTable, INetFwRules,
+      t.get__NewEnum = [](INetFwRules* self, IUnknown** out) -> HRESULT {
+          World& world = WorldOf(self);
+          *out = nullptr;
+          HIT("INetFwRules::get__NewEnum");
+          return Give(Make(world, RuleCursorTable(), IID_IEnumVARIANT, Cursor{}), out);
+      };
       t.Add = [](INetFwRules* self, INetFwRule* rule) -> HRESULT {
           World& world = WorldOf(self);
           HIT("INetFwRules::Add");

@@ -2,7 +2,7 @@
 // The Windows Firewall's COM classes as in-process doubles: NetFwMgr with its
 // policy, current profile, authorized applications and open ports,
 // NetFwAuthorizedApplication, NetFwOpenPort, NetFwPolicy2 with its rules and
-// NetFwRule. They hold the firewall's state in plain lists a test arranges and
+// NetFwRule, and the rules' enumerator. They hold the firewall's state in plain lists a test arranges and
 // inspects, count the calls and fail the calls a test names.
 #include <windows.h>
 

@@ -96,20 +96,31 @@ TEST_F(Firewall, BasicInterfaceOpensEachPortAndAuthorizesOnlyWhatIsNotAlreadyEna
     EXPECT_TRUE(boxes.boxes().empty());
 }
 
-TEST_F(Firewall, AdvancedInterfaceAddsAnAllowRuleForEveryRecordOnEveryRun) {
+TEST_F(Firewall, AdvancedInterfaceAddsOneAllowRulePerRecordAndARepairReplacesIt) {
+    const FirewallRule otherService{.name = L"Service", .application = L"C:\\Other\\svc.exe"};
+    const FirewallRule webApplication{.name = L"Web", .application = L"C:\\H\\web.exe"};
+    firewall.rules = {otherService, {.name = L"Service", .application = L"c:\\h\\SVC.EXE"}, webApplication};
     const std::wstring data = L"Harbor|C:\\H\\svc.exe|Service|Backup service|80,443|Ondex Harbor||Web|Web ports||Ondex";
     EXPECT_EQ(0u, Add(data));
     EXPECT_EQ((Lines{L"Use Firewall API with Advanced Services."}), After(log.TimestampedLines(), 11));
     EXPECT_EQ(0u, Add(data));
-    ASSERT_EQ(4u, firewall.rules.size());
+
     const FirewallRule service{L"Service", L"Backup service", L"Ondex Harbor", L"C:\\H\\svc.exe", L"80,443",
                                NET_FW_IP_PROTOCOL_TCP, 0x7FFFFFFF, NET_FW_ACTION_ALLOW, true};
-    EXPECT_EQ(service, firewall.rules[0]);
     // Empty path and ports are never set.
-    EXPECT_EQ((FirewallRule{L"Web", L"Web ports", L"Ondex", {}, {}, NET_FW_IP_PROTOCOL_TCP, 0x7FFFFFFF,
-                            NET_FW_ACTION_ALLOW, true}),
-              firewall.rules[1]);
-    EXPECT_EQ(service, firewall.rules[2]);
+    const FirewallRule web{L"Web", L"Web ports", L"Ondex", {}, {}, NET_FW_IP_PROTOCOL_TCP, 0x7FFFFFFF,
+                           NET_FW_ACTION_ALLOW, true};
+    EXPECT_EQ((std::vector<FirewallRule>{otherService, webApplication, service, web}), firewall.rules);
+    EXPECT_TRUE(boxes.boxes().empty());
+}
+
+TEST_F(Firewall, RulesThatCannotBeListedAreNotReplacedButTheNewRuleIsAdded) {
+    firewall.rules = {{.name = L"UI", .application = L"C:\\H\\ui.exe"}};
+    firewall.Fail("INetFwRules::get__NewEnum", E_NOTIMPL);
+    EXPECT_EQ(0u, Add(L"Harbor|C:\\H\\ui.exe|UI|||"));
+    EXPECT_EQ(2u, firewall.rules.size());
+    EXPECT_EQ(1u, log.InfoLinesWith(L"Earlier firewall rules cannot be listed (0x80004001); none is replaced.").size());
+    EXPECT_TRUE(boxes.boxes().empty());
 }
 
 TEST_F(Firewall, MissingOrMalformedDataChangesNothing) {
@@ -151,7 +162,13 @@ TEST_F(Firewall, EachFailedAdditionIsWarnedAboutAndTheNextRecordStillAdded) {
     EXPECT_EQ(6060, firewall.ports[2].port);  // the port is opened before the application is checked
     EXPECT_EQ(Failure(L"WindowsFirewallAddApp failed. Unable to add exception to firewall to C:\\five.exe",
                       L"80070005", E_ACCESSDENIED,
-                      L"WindowsFirewallAppIsEnabled failed. INetFwProfile->get_AuthorizedApplications failed."),
+                      L"WindowsFirewallAppIsEnabled failed. "),
+              After(log.TimestampedLines(), 7));
+    log.Clear();
+    firewall.Fail("INetFwProfile::get_GloballyOpenPorts", E_ACCESSDENIED);
+    EXPECT_EQ(0u, Add(L"Harbor|C:\\six.exe|Six||5050|"));
+    EXPECT_EQ(Failure(L"WindowsFirewallAddApp failed. Unable to add exception to firewall to C:\\six.exe",
+                      L"80070005", E_ACCESSDENIED, L"WindowsFirewallPortIsEnabled failed."),
               After(log.TimestampedLines(), 7));
 }
 
