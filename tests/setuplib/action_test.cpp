@@ -149,8 +149,10 @@ TEST(Runner, SendsActionStartWithNameDescriptionTemplateThenAnEmptyOne) {
 TEST(Runner, AnyOtherExceptionBecomesUnknownExceptionAnd1603) {
     TestPackage package;
     MessageBoxScript boxes;
+    LogCapture log;
     EXPECT_EQ(runAction<ThrowingAction>(package.Session(), L"OxaThrowing"), 1603u);
     EXPECT_EQ(boxes.Shown(), std::vector<std::wstring>{L"OxaThrowing|Unknown exception occurred."});
+    EXPECT_EQ(1u, log.InfoLinesWith(L"] Unknown exception occurred.").size());
 }
 
 }  // namespace
