@@ -6,6 +6,7 @@
 #include "runtime/text_format.h"
 #include "runtime/user_box.h"
 #include "setuplib/oxsetuplib.h"
+#include "setuplib/ox_trusted_fs.h"
 
 using ondex::platform::Api;
 
@@ -125,8 +126,15 @@ void OxCustomAction::TraceText(const OxMsiString& text) {
 void OxCustomAction::TraceToFile(const OxMsiString& text) {
     if (!traceFile_.IsValid()) {
         const OxMsiString path = TempPath() + name_ + L".log";
+        // An elevated phase's temporary folder is open to every user: a trace
+        // file planted there (a link, or another user's file) is not written.
+        try {
+            RequireTrusted(path);
+        } catch (const OxWinError&) {
+            return;
+        }
         traceFile_.Reset(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+                                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
         if (!traceFile_.IsValid()) ThrowLastError();
         const bool existed = ::GetLastError() == ERROR_ALREADY_EXISTS;
         if (::SetFilePointer(traceFile_.Get(), 0, nullptr, FILE_END) == INVALID_SET_FILE_POINTER) ThrowLastError();

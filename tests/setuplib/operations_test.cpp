@@ -62,6 +62,21 @@ TEST(Trace, AValueNamedAfterTheActionSendsLinesOnlyToItsLogFileWithOneByteOrderM
     DeleteFileW(path.c_str());
 }
 
+TEST(Trace, ATraceFilePlantedInTheTemporaryFolderIsNotWritten) {
+    OndexRegistryScope registry;
+    OndexRegistryScope::SetDword(kDebugKey, L"TraceOptions", 2);
+    const std::wstring path = TempPath() + L"OxaPlanted.log";
+    TestPackage package;
+    for (bool link : {true, false}) {
+        WriteFileBytes(path, "planted");
+        PlantedPaths planted;
+        link ? planted.Link(path) : planted.OwnedBy(path, L"S-1-5-21-1-2-3-1001");
+        PlainAction(package.Session(), L"OxaPlanted").Trace(L"secret line");
+        EXPECT_EQ("planted", ReadFileBytes(path)) << link;
+    }
+    DeleteFileW(path.c_str());
+}
+
 TEST(Trace, MessageBoxAndLogBitsShowTheTextAndWriteATimestampedLineButNothingWithoutTheKey) {
     OndexRegistryScope registry;
     TestPackage package;
