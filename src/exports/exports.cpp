@@ -13,6 +13,7 @@
 #include "system/shares.h"
 #include "system/firewall.h"
 #include "setuplib/oxa_actions.h"
+#include "iis/web_dialog.h"
 
 #define ONDEX_CLASSIC_ACTION(Name, Impl) \
     extern "C" UINT __stdcall Name(MSIHANDLE hInstall) { return ondex::runtime::RunClassicAction(hInstall, #Name, Impl); }
@@ -60,6 +61,12 @@ ONDEX_CLASSIC_ACTION(DelShareFolder, ondex::system::DelShareFolderImpl)
 // Windows Firewall exceptions.
 ONDEX_CLASSIC_ACTION(FirewallAddApplication, ondex::system::FirewallAddApplicationImpl)
 ONDEX_CLASSIC_ACTION(FirewallRemoveApplication, ondex::system::FirewallRemoveApplicationImpl)
+
+// Web-site dialog.
+ONDEX_CLASSIC_ACTION(PreInitIIsWebData, ondex::iis::PreInitIIsWebDataImpl)
+ONDEX_CLASSIC_ACTION(InitWebConfigGui, ondex::iis::InitWebConfigGuiImpl)
+ONDEX_CLASSIC_ACTION(CheckLocalTCP, ondex::iis::CheckLocalTCPImpl)
+ONDEX_CLASSIC_ACTION(StoreWebConfig, ondex::iis::StoreWebConfigImpl)
 
 // Managed extension actions, run by the setup library.
 ONDEX_SETUPLIB_ACTION(OxaSQLAssemblyCaller, OxSQLAssemblyCaller)

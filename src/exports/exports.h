@@ -32,4 +32,8 @@ UINT __stdcall ShareLocalFolder(MSIHANDLE hInstall);
 UINT __stdcall DelShareFolder(MSIHANDLE hInstall);
 UINT __stdcall FirewallAddApplication(MSIHANDLE hInstall);
 UINT __stdcall FirewallRemoveApplication(MSIHANDLE hInstall);
+UINT __stdcall PreInitIIsWebData(MSIHANDLE hInstall);
+UINT __stdcall InitWebConfigGui(MSIHANDLE hInstall);
+UINT __stdcall CheckLocalTCP(MSIHANDLE hInstall);
+UINT __stdcall StoreWebConfig(MSIHANDLE hInstall);
 }

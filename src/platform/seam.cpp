@@ -1,5 +1,8 @@
+#include <winsock2.h>
+
 #include "platform/seam.h"
 
+#include <iphlpapi.h>
 #include <lm.h>
 
 namespace ondex::platform {
@@ -9,6 +12,7 @@ const SystemApi kReal = {
     ::MessageBoxW,
     ::DebugBreak,
     ::IsDebuggerPresent,
+    ::GetTcpTable,
     ::GetTempPathW,
     ::WaitForSingleObject,
     ::GetExitCodeProcess,

@@ -9,12 +9,16 @@
 #include <msi.h>
 #include <msiquery.h>
 
+struct _MIB_TCPTABLE;  // <iphlpapi.h> wants <winsock2.h> ahead of <windows.h>
+
 namespace ondex::platform {
 
 struct SystemApi {
     int(WINAPI* MessageBoxW)(HWND, LPCWSTR, LPCWSTR, UINT);
     void(WINAPI* DebugBreak)();
     BOOL(WINAPI* IsDebuggerPresent)();
+    // The local port check's TCP table.
+    ULONG(WINAPI* GetTcpTable)(_MIB_TCPTABLE*, PULONG, BOOL);
     // The trace file's fallback folder.
     DWORD(WINAPI* GetTempPathW)(DWORD, LPWSTR);
     DWORD(WINAPI* WaitForSingleObject)(HANDLE, DWORD);

@@ -7,7 +7,7 @@ string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${dump}")
 set(allowed msi kernel32 advapi32 user32 ole32 oleaut32 shell32 shlwapi crypt32 netapi32 iphlpapi secur32
     rpcrt4 version ntdll msvcrt)
 foreach(line IN LISTS imports)
-  string(REGEX REPLACE "DLL Name: ([^.]+)\\.dll" "\\1" name "${line}")
+  string(REGEX REPLACE "DLL Name: ([^.]+)\\.[dD][lL][lL]" "\\1" name "${line}")  # names come in either case
   string(TOLOWER "${name}" name)
   string(STRIP "${name}" name)
   if(name MATCHES "^api-ms-win-")
