@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "iis/web_deploy_text.h"
 #include "iis/web_dialog_text.h"
 
 using namespace ondex::iis;
@@ -38,4 +39,21 @@ TEST(WebPorts, TheLocalCheckWantsANumberFromOneTo65535AndWarnsOnSystemPorts) {
     EXPECT_STREQ(L"OK", LocalPortUseVerdict(PortUse::Free, 8080));
     EXPECT_STREQ(L"ERR_NOTAVAIL", LocalPortUseVerdict(PortUse::InUse, 80));
     EXPECT_STREQ(L"ERR_UNKNOWN", LocalPortUseVerdict(PortUse::Undetermined, 80));
+}
+
+TEST(ConfigureWebData, EighteenFieldsInOrderWithoutASeparatorAfterTheLast) {
+    ConfigureWebProperties p;
+    p.baseWebDir = L"C:\\Base\\", p.webAccessDir = L"C:\\Access\\", p.siteId = L"3x", p.siteName = L"Reports";
+    p.virtualRoot = L"Almanac", p.tcpPort = L"8080", p.hostHeader = L"host", p.ipAddress = L"";
+    p.readers[0] = L"r1", p.readers[1] = L"r2", p.readers[2] = L"r3";
+    p.writers[0] = L"w1", p.writers[1] = L"", p.writers[2] = L"w3";
+    const std::wstring S(1, L'\x0001');
+    EXPECT_EQ(L"ConfigureWeb" + S + L"2" + S + L"C:\\Base\\" + S + L"C:\\Access\\" + S + L"2" + S +
+                  L"OndexAlmanacEnterprise" + S + L"OndexWebAccess" + S + L"/LM/W3SVC/3x" + S + L"Reports" + S + L"1" +
+                  S + L"Almanac" + S + L"Home.aspx" + S + L"C:\\Access\\" + S + L"268435456" + S + L"3" + S + L"8080" +
+                  S + L"host" + S + S + L"ASP.NET v2.0" + S + L"3" + S + L"r1" + S + L"r2" + S + L"r3" + S + L"3" + S +
+                  L"w1" + S + S + L"w3" + S + L"2" + S + L"-2147483648" + S + L"268435456",
+              WriteConfigureWebData(p));
+    p.siteId.clear();
+    EXPECT_NE(std::wstring::npos, WriteConfigureWebData(p).find(L"/LM/W3SVC/" + S + L"Reports"));
 }
