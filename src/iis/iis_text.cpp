@@ -15,7 +15,7 @@ std::optional<SiteBinding> SplitServerBinding(std::wstring_view binding) {
                        std::wstring(binding.substr(second + 1))};
 }
 
-std::uint32_t ParsePort(std::wstring_view text) {
+std::uint32_t ParseDecimalPrefix(std::wstring_view text) {
     constexpr std::uint64_t kMax = std::numeric_limits<std::uint32_t>::max();
     std::uint64_t value = 0;
     for (wchar_t c : text) {
@@ -26,7 +26,7 @@ std::uint32_t ParsePort(std::wstring_view text) {
 }
 
 bool BindingMatches(const SiteBinding& binding, std::wstring_view ip, std::uint32_t port, std::wstring_view host) {
-    return (ip == L"*" || ip == binding.ip) && port == ParsePort(binding.port) &&
+    return (ip == L"*" || ip == binding.ip) && port == ParseDecimalPrefix(binding.port) &&
            (host == L"*" || host == binding.host);
 }
 

@@ -24,7 +24,7 @@ std::optional<SiteBinding> SplitServerBinding(std::wstring_view binding);
 
 // The value of the leading decimal digits (no digits: 0); saturates at
 // 0xFFFFFFFF.
-std::uint32_t ParsePort(std::wstring_view text);
+std::uint32_t ParseDecimalPrefix(std::wstring_view text);
 
 // True when the binding carries `port` and the ip and host match, "*"
 // matching any; comparisons are exact and case-sensitive.

@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* bytes, unsigned long 
     if (auto binding = SplitServerBinding(data)) {
         Require(binding->ip + L":" + binding->port + L":" + binding->host == data);
         Require(binding->ip.find(L':') == std::wstring::npos && binding->port.find(L':') == std::wstring::npos);
-        (void)BindingMatches(*binding, L"*", ParsePort(binding->port), L"*");
+        (void)BindingMatches(*binding, L"*", ParseDecimalPrefix(binding->port), L"*");
     }
     Require(HashBytes(data).size() == data.size() / 2);
     if (auto record = MultiStringFromList(data)) {

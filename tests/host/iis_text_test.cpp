@@ -24,11 +24,11 @@ TEST(IisServerBinding, SplitsAtTheFirstTwoColonsOrNotAtAll) {
 }
 
 TEST(IisServerBinding, PortIsItsLeadingDigitsAndStarsMatchAnything) {
-    EXPECT_EQ(80u, ParsePort(L"80"));
-    EXPECT_EQ(443u, ParsePort(L"443abc"));
-    EXPECT_EQ(0u, ParsePort(L""));
-    EXPECT_EQ(0u, ParsePort(L" 80"));
-    EXPECT_EQ(0xFFFFFFFFu, ParsePort(L"99999999999999999999"));
+    EXPECT_EQ(80u, ParseDecimalPrefix(L"80"));
+    EXPECT_EQ(443u, ParseDecimalPrefix(L"443abc"));
+    EXPECT_EQ(0u, ParseDecimalPrefix(L""));
+    EXPECT_EQ(0u, ParseDecimalPrefix(L" 80"));
+    EXPECT_EQ(0xFFFFFFFFu, ParseDecimalPrefix(L"99999999999999999999"));
 
     const SiteBinding site{L"10.0.0.1", L"80", L"Www"};
     const struct {
