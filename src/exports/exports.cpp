@@ -13,6 +13,7 @@
 #include "system/shares.h"
 #include "system/firewall.h"
 #include "setuplib/oxa_actions.h"
+#include "iis/web_deploy.h"
 #include "iis/web_dialog.h"
 
 #define ONDEX_CLASSIC_ACTION(Name, Impl) \
@@ -62,9 +63,17 @@ ONDEX_CLASSIC_ACTION(DelShareFolder, ondex::system::DelShareFolderImpl)
 ONDEX_CLASSIC_ACTION(FirewallAddApplication, ondex::system::FirewallAddApplicationImpl)
 ONDEX_CLASSIC_ACTION(FirewallRemoveApplication, ondex::system::FirewallRemoveApplicationImpl)
 
+// Web application deployment.
+ONDEX_CLASSIC_ACTION(ConfigureWeb, ondex::iis::ConfigureWebImpl)
+ONDEX_CLASSIC_ACTION(EnableASPIIS, ondex::iis::EnableASPIISImpl)
+ONDEX_CLASSIC_ACTION(SetEnable64BitMode, ondex::iis::SetEnable64BitModeImpl)
+ONDEX_CLASSIC_ACTION(GetValueEnable32BitModeOn64, ondex::iis::GetValueEnable32BitModeOn64Impl)
 // Web-site dialog.
 ONDEX_CLASSIC_ACTION(PreInitIIsWebData, ondex::iis::PreInitIIsWebDataImpl)
 ONDEX_CLASSIC_ACTION(InitWebConfigGui, ondex::iis::InitWebConfigGuiImpl)
+ONDEX_CLASSIC_ACTION(SetTargetSiteId, ondex::iis::SetTargetSiteIdImpl)
+ONDEX_CLASSIC_ACTION(GetIIsServerBindings, ondex::iis::GetIIsServerBindingsImpl)
+ONDEX_CLASSIC_ACTION(CheckWebConfig, ondex::iis::CheckWebConfigImpl)
 ONDEX_CLASSIC_ACTION(CheckLocalTCP, ondex::iis::CheckLocalTCPImpl)
 ONDEX_CLASSIC_ACTION(StoreWebConfig, ondex::iis::StoreWebConfigImpl)
 

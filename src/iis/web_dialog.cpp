@@ -83,10 +83,6 @@ bool RowsHoldPort(const MIB_TCPTABLE& table, ULONG bytes, std::uint16_t port) {
 constexpr const wchar_t* kSiteProperties[] = {L"TCPPORT", L"HOSTHEADER", L"IPADDRESS", L"WEBSITENAME", L"WEBSITEID",
                                              L"USEEXISTINGWEB"};
 
-std::wstring Quoted(const wchar_t* name, const std::wstring& value) {
-    return std::wstring(name) + L" = \"" + value + L"\"";
-}
-
 }  // namespace
 
 bool IsXpOrOlder(MSIHANDLE hInstall) { return ::MsiEvaluateConditionW(hInstall, L"VersionNT <= 501") != MSICONDITION_FALSE; }
@@ -141,7 +137,7 @@ void StoreWebConfigImpl(UINT&, const wchar_t* actionName, UINT flags, MSIHANDLE 
     if (!decided.invalidProperty.empty()) {
         const std::wstring title = L"Invalid case of " + decided.invalidProperty;
         TraceIf(flags, TF_TRACE, actionName, title.c_str(), L"%s",
-                Quoted(decided.invalidProperty.c_str(), decided.invalidValue).c_str());
+                QuotedProperty(decided.invalidProperty.c_str(), decided.invalidValue).c_str());
     }
     MsiProperty(hInstall, L"WebCheckStat") = decided.status;
     if (decided.status == L"S_OK") {
@@ -154,7 +150,7 @@ void StoreWebConfigImpl(UINT&, const wchar_t* actionName, UINT flags, MSIHANDLE 
     std::wstring values = L"PROP VALUES:";
     for (const wchar_t* name : {L"WebCheckStat", L"WEBSITENAME", L"HOSTHEADER", L"IPADDRESS", L"TCPPORT",
                                 L"APPPOOLNAME", L"SITEMBROOT", L"WEBSITEID", L"WEBAPPPOOLID"})
-        values += L"\n  " + Quoted(name, read(name));
+        values += L"\n  " + QuotedProperty(name, read(name));
     TraceIf(flags, TF_TRACE, actionName, L"StoreWebConfig", L"%s", values.c_str());
     TraceIf(flags, TF_TRACE, actionName, L"StoreWebConfig", L"%s", L"DONE!");
 }

@@ -23,5 +23,9 @@ void PreInitIIsWebDataImpl(UINT& result, const wchar_t* actionName, UINT flags, 
 void InitWebConfigGuiImpl(UINT& result, const wchar_t* actionName, UINT flags, MSIHANDLE hInstall);
 void CheckLocalTCPImpl(UINT& result, const wchar_t* actionName, UINT flags, MSIHANDLE hInstall);
 void StoreWebConfigImpl(UINT& result, const wchar_t* actionName, UINT flags, MSIHANDLE hInstall);
+// These ask IIS through the metabase layer.
+void SetTargetSiteIdImpl(UINT& result, const wchar_t* actionName, UINT flags, MSIHANDLE hInstall);
+void GetIIsServerBindingsImpl(UINT& result, const wchar_t* actionName, UINT flags, MSIHANDLE hInstall);
+void CheckWebConfigImpl(UINT& result, const wchar_t* actionName, UINT flags, MSIHANDLE hInstall);
 
 }  // namespace ondex::iis

@@ -52,6 +52,10 @@ const wchar_t* LocalPortUseVerdict(PortUse use, std::uint16_t port) {
     }
 }
 
+std::wstring QuotedProperty(const wchar_t* name, const std::wstring& value) {
+    return std::wstring(name) + L" = \"" + value + L"\"";
+}
+
 WebDialogResult DecideWebDialog(const WebDialogChoice& choice) {
     WebDialogResult result;
     result.name = choice.name;

@@ -30,6 +30,9 @@ bool IsSystemPort(std::uint16_t port);
 enum class PortUse { Free, InUse, Undetermined };
 const wchar_t* LocalPortUseVerdict(PortUse use, std::uint16_t port);
 
+// `name = "value"`, as the dialog's traces show a property.
+std::wstring QuotedProperty(const wchar_t* name, const std::wstring& value);
+
 // The dialog's controls and the site properties they start from.
 struct WebDialogChoice {
     std::wstring name, host, ip;  // current "WEBSITENAME", "HOSTHEADER", "IPADDRESS"
