@@ -305,7 +305,7 @@ BOOL EnableASPNET(LPCWSTR, LPCWSTR text, LPWSTR) {
 HRESULT SetEnable32BitAppOnWin64(MSIHANDLE hInstall) {
     return Guarded(E_OUTOFMEMORY, [&]() -> HRESULT {
         const auto log = [hInstall](HRESULT hr, const wchar_t* text) {
-            runtime::LogTimestamped(hInstall, runtime::FormatErrMessage(static_cast<DWORD>(hr), text).c_str());
+            runtime::LogTimestampedError(hInstall, static_cast<DWORD>(hr), text);
         };
         OpenedKey key(g_spAdminBase.get(), L"", METADATA_PERMISSION_WRITE, kShortKeyTimeout);
         if (FAILED(key.Status())) {
@@ -331,9 +331,8 @@ HRESULT GetEnable32BitAppOnWin64(MSIHANDLE hInstall, DWORD* value) {
                                sizeof read, reinterpret_cast<unsigned char*>(&read), 0};
         const HRESULT hr = g_spAdminBase->GetData(METADATA_MASTER_ROOT_HANDLE, L"/LM/W3SVC/AppPools", &record, &required);
         if (FAILED(hr)) {
-            runtime::LogTimestamped(hInstall, runtime::FormatErrMessage(static_cast<DWORD>(hr),
-                                                                        L"GetData /LM/W3SVC/AppPools/Enable32BitAppOnWin64 failed.")
-                                                  .c_str());
+            runtime::LogTimestampedError(hInstall, static_cast<DWORD>(hr),
+                                         L"GetData /LM/W3SVC/AppPools/Enable32BitAppOnWin64 failed.");
             return hr;
         }
         *value = read;

@@ -116,10 +116,6 @@ void RunConfigureWeb(UINT& result, const wchar_t* actionName, UINT flags, MSIHAN
     result = AllowExtension(aspNetVersion, flags, actionName);
 }
 
-void LogFailure(MSIHANDLE hInstall, HRESULT hr, const wchar_t* prefix) {
-    runtime::LogTimestamped(hInstall, runtime::FormatErrMessage(static_cast<DWORD>(hr), prefix).c_str());
-}
-
 }  // namespace
 
 void ConfigureWebImpl(UINT& result, const wchar_t* actionName, UINT flags, MSIHANDLE hInstall) {
@@ -140,9 +136,9 @@ void EnableASPIISImpl(UINT& result, const wchar_t* actionName, UINT flags, MSIHA
 
 void SetEnable64BitModeImpl(UINT&, const wchar_t*, UINT, MSIHANDLE hInstall) {
     HRESULT hr = InitWamAdmin();
-    if (FAILED(hr)) return LogFailure(hInstall, hr, L"InitWamAdmin failed.");
+    if (FAILED(hr)) return runtime::LogTimestampedError(hInstall, static_cast<DWORD>(hr), L"InitWamAdmin failed.");
     hr = SetEnable32BitAppOnWin64(hInstall);
-    if (FAILED(hr)) LogFailure(hInstall, hr, L"SetEnable32BitAppOnWin64 failed.");
+    if (FAILED(hr)) runtime::LogTimestampedError(hInstall, static_cast<DWORD>(hr), L"SetEnable32BitAppOnWin64 failed.");
     UnInitWamAdmin();
 }
 
@@ -151,14 +147,14 @@ void GetValueEnable32BitModeOn64Impl(UINT&, const wchar_t*, UINT, MSIHANDLE hIns
     answer = L"";
     HRESULT hr = InitWamAdmin();
     if (FAILED(hr)) {
-        LogFailure(hInstall, hr, L"InitWamAdmin failed.");
+        runtime::LogTimestampedError(hInstall, static_cast<DWORD>(hr), L"InitWamAdmin failed.");
         answer = L"ERR";
         return;
     }
     DWORD value = 0;
     hr = GetEnable32BitAppOnWin64(hInstall, &value);
     if (FAILED(hr)) {
-        LogFailure(hInstall, hr, L"GetEnable32BitAppOnWin64 failed.");
+        runtime::LogTimestampedError(hInstall, static_cast<DWORD>(hr), L"GetEnable32BitAppOnWin64 failed.");
         answer = L"ERR";
     } else {
         answer = std::to_wstring(value);

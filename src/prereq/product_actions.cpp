@@ -7,7 +7,6 @@
 
 namespace ondex::prereq {
 
-using runtime::FormatErrMessage;
 using runtime::LogTimestamped;
 using runtime::MsiProperty;
 
@@ -16,7 +15,7 @@ namespace {
 constexpr size_t kGuidChars = 39;  // braced GUID and terminator
 
 void LogError(MSIHANDLE hInstall, UINT error, const wchar_t* text) {
-    LogTimestamped(hInstall, FormatErrMessage(error, text).c_str());
+    runtime::LogTimestampedError(hInstall, error, text);
 }
 
 // The cached package of `product`; empty when the engine reports none (the

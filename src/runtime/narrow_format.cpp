@@ -77,19 +77,19 @@ Conversion TakeConversion(const char*& at, va_list& args) {
 }
 
 // The conversion's flags, width and precision followed by `tail`.
-std::string Spec(const Conversion& conversion, const char* tail) {
-    std::string spec = conversion.prefix;
-    spec.append(tail);
-    return spec;
+std::string ConversionText(const Conversion& conversion, const char* tail) {
+    std::string text = conversion.prefix;
+    text.append(tail);
+    return text;
 }
 
 template <typename Value>
-void Append(std::string& out, const std::string& spec, Value value) {
-    const int length = std::snprintf(nullptr, 0, spec.c_str(), value);
+void Append(std::string& out, const std::string& pattern, Value value) {
+    const int length = std::snprintf(nullptr, 0, pattern.c_str(), value);
     if (length <= 0) return;
     const size_t start = out.size();
     out.resize(start + static_cast<size_t>(length) + 1);
-    std::snprintf(out.data() + start, static_cast<size_t>(length) + 1, spec.c_str(), value);
+    std::snprintf(out.data() + start, static_cast<size_t>(length) + 1, pattern.c_str(), value);
     out.resize(start + static_cast<size_t>(length));
 }
 
@@ -145,15 +145,15 @@ std::string TextArgument(const Conversion& conversion, va_list& args, WideToNarr
 void AppendConversion(std::string& out, const Conversion& conversion, va_list& args, WideToNarrow toNarrow) {
     switch (conversion.type) {
     case 'd': case 'i':
-        return Append(out, Spec(conversion, "lld"), SignedArgument(conversion.size, args));
+        return Append(out, ConversionText(conversion, "lld"), SignedArgument(conversion.size, args));
     case 'o': case 'u': case 'x': case 'X': {
         const char tail[] = {'l', 'l', conversion.type, '\0'};
-        return Append(out, Spec(conversion, tail), UnsignedArgument(conversion.size, args));
+        return Append(out, ConversionText(conversion, tail), UnsignedArgument(conversion.size, args));
     }
     case 'e': case 'E': case 'f': case 'F': case 'g': case 'G': case 'a': case 'A': {
         const char tail[] = {'L', conversion.type, '\0'};
-        if (conversion.size == Size::LongDouble) return Append(out, Spec(conversion, tail), va_arg(args, long double));
-        return Append(out, Spec(conversion, tail + 1), va_arg(args, double));
+        if (conversion.size == Size::LongDouble) return Append(out, ConversionText(conversion, tail), va_arg(args, long double));
+        return Append(out, ConversionText(conversion, tail + 1), va_arg(args, double));
     }
     case 'p':
         // As the Windows C library shows a pointer: all its hexadecimal digits.
@@ -165,7 +165,7 @@ void AppendConversion(std::string& out, const Conversion& conversion, va_list& a
     case 's': case 'S': case 'c': case 'C': {
         const std::string text = TextArgument(conversion, args, toNarrow);
         // The precision already cut a wide text; a narrow one is cut here.
-        return Append(out, Spec(conversion, "s"), text.c_str());
+        return Append(out, ConversionText(conversion, "s"), text.c_str());
     }
     default:
         // Not a conversion: shown as written, no argument taken.

@@ -252,4 +252,8 @@ int LogTimestamped(MSIHANDLE hInstall, const wchar_t* text) {
     return 1;
 }
 
+void LogTimestampedError(MSIHANDLE hInstall, DWORD code, const wchar_t* prefix) {
+    LogTimestamped(hInstall, FormatErrMessage(code, prefix).c_str());
+}
+
 }  // namespace ondex::runtime

@@ -70,6 +70,8 @@ int tstrcpy_s(const wchar_t* scope, const wchar_t* bufferName, wchar_t* destinat
 
 // "Tolka HH:MM:SS: text" as an information message; 1 when sent.
 int LogTimestamped(MSIHANDLE hInstall, const wchar_t* text);
+// The same line with FormatErrMessage of `code` and `prefix`.
+void LogTimestampedError(MSIHANDLE hInstall, DWORD code, const wchar_t* prefix);
 
 // Thrown by implementations to end their action with a result code.
 using TraceAbort = int;

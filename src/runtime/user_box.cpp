@@ -57,10 +57,11 @@ int DefaultButtonOf(UINT style) {
     return button != 0 ? button : kButtons[kind][0];
 }
 
-int AnsweredOrDefault(int answer, UINT type) { return answer > 0 ? answer : DefaultButtonOf(type & kBoxBits); }
-
 int ShowBox(MSIHANDLE hInstall, HWND owner, const wchar_t* text, const wchar_t* caption, UINT style) {
-    if (BoxGoesToEngine(hInstall)) return AnsweredOrDefault(AskEngine(hInstall, text, style), style);
+    if (BoxGoesToEngine(hInstall)) {
+        const int answer = AskEngine(hInstall, text, style);
+        return answer > 0 ? answer : DefaultButtonOf(style);  // nobody answered
+    }
     return platform::Api().MessageBoxW(owner, text, caption, style);
 }
 

@@ -20,10 +20,6 @@ int DefaultButtonOf(UINT style);
 // with its default button. Without a session the box is shown directly.
 int ShowBox(MSIHANDLE hInstall, HWND owner, const wchar_t* text, const wchar_t* caption, UINT style);
 
-// The engine's answer to a message of `type` (its low bits the box style),
-// or the default button when nobody answered it.
-int AnsweredOrDefault(int answer, UINT type);
-
 // Breaks into the debugger when one is attached; otherwise does nothing.
 void BreakIfDebugged();
 

@@ -53,6 +53,15 @@ std::unique_ptr<OxMsiRecord> VerbatimRecord(const std::wstring& text) {
     return record;
 }
 
+// The error's display text, or a fixed text when even that cannot be built.
+std::wstring DisplayTextOf(const OxWinError& error) noexcept {
+    try {
+        return error.DisplayText();
+    } catch (...) {
+        return {};
+    }
+}
+
 // The runner's last resort: one log line and the error box. Never throws.
 void ReportFailure(MSIHANDLE session, const wchar_t* exportName, const std::wstring& text) noexcept {
     try {
@@ -202,15 +211,6 @@ void SendActionStart(OxCustomAction& action, const wchar_t* name, const wchar_t*
 }
 
 }  // namespace
-
-// The error's display text, or a fixed text when even that cannot be built.
-static std::wstring DisplayTextOf(const OxWinError& error) noexcept {
-    try {
-        return error.DisplayText();
-    } catch (...) {
-        return {};
-    }
-}
 
 UINT runActionWith(MSIHANDLE session, OxActionFactory create, const wchar_t* exportName) {
     try {

@@ -51,7 +51,7 @@ int ComparePathOf(const UniqueNetBuffer& info, const std::wstring& folder) {
 }
 
 void LogError(MSIHANDLE hInstall, const CWinEExc& error) {
-    LogTimestamped(hInstall, runtime::FormatErrMessage(error.Code(), error.Message().c_str()).c_str());
+    runtime::LogTimestampedError(hInstall, error.Code(), error.Message().c_str());
 }
 
 // The dialog's verdict on CATALOGPATH and CATSHARENAME, logged when negative.
