@@ -14,9 +14,6 @@ namespace {
 
 long g_live = 0;
 int g_unexpected = 0;
-// {5E6B1A40-0D7A-4C1B-9F51-3B0A7C1D2E01}: the ProgID "IIS" class of the tests.
-constexpr CLSID kClsidAdsiDouble = {0x5E6B1A40, 0x0D7A, 0x4C1B, {0x9F, 0x51, 0x3B, 0x0A, 0x7C, 0x1D, 0x2E, 0x01}};
-constexpr wchar_t kAdsiClsidText[] = L"{5E6B1A40-0D7A-4C1B-9F51-3B0A7C1D2E01}";
 
 HRESULT Unexpected() { return ++g_unexpected, E_NOTIMPL; }
 
@@ -119,7 +116,7 @@ public:
     explicit WamAdmin(MetabaseModel& model) : model_(model) {}
     HRESULT STDMETHODCALLTYPE AppDelete(LPCWSTR path, BOOL recursive) override {
         if (HRESULT hr = model_.Hit("AppDelete", path)) return hr;
-        model_.deletedApplications.push_back(path + std::wstring(recursive ? L" recursive" : L""));
+        model_.RecordAppDelete(path + std::wstring(recursive ? L" recursive" : L""));
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE AppCreate(LPCWSTR, BOOL) UNEXPECTED()
@@ -164,6 +161,7 @@ public:
     HRESULT STDMETHODCALLTYPE ParseDisplayName(IBindCtx*, LPOLESTR name, ULONG* eaten, IMoniker** moniker) override {
         *moniker = nullptr;
         const std::wstring text(name);
+        model_.Refresh();
         if (HRESULT hr = model_.Hit("CoGetObject", text)) return hr;
         auto* site = new AdsiSite(model_, text.substr(text.rfind(L'/') + 1));
         const HRESULT hr = CreatePointerMoniker(site, moniker);
@@ -181,6 +179,7 @@ class Factory : public Counted<IClassFactory, IID_IClassFactory> {
 public:
     explicit Factory(MetabaseModel& model) : model_(model) {}
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown*, REFIID iid, void** out) override {
+        model_.Refresh();
         auto* made = new Product(model_);
         const HRESULT hr = made->QueryInterface(iid, out);
         made->Release();
@@ -192,8 +191,9 @@ private:
     MetabaseModel& model_;
 };
 
-DWORD Register(const CLSID& clsid, IUnknown* object) {
+DWORD Register(const CLSID& clsid, MetabaseModel& model) {
     DWORD cookie = 0;
+    IUnknown* object = NewIisClassObject(clsid, model);
     CoRegisterClassObject(clsid, object, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie);
     object->Release();
     return cookie;
@@ -201,12 +201,19 @@ DWORD Register(const CLSID& clsid, IUnknown* object) {
 
 }  // namespace
 
+IUnknown* NewIisClassObject(const CLSID& clsid, MetabaseModel& model) {
+    if (IsEqualCLSID(clsid, iis::kClsidAdminBase)) return new Factory<AdminBase>(model);
+    if (IsEqualCLSID(clsid, iis::kClsidWamAdmin)) return new Factory<WamAdmin>(model);
+    if (IsEqualCLSID(clsid, kClsidAdsiDouble)) return new AdsiProvider(model);
+    return nullptr;
+}
+
 IisDoubles::IisDoubles() {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     g_unexpected = 0;
-    cookies_[0] = Register(iis::kClsidAdminBase, new Factory<AdminBase>(model));
-    cookies_[1] = Register(iis::kClsidWamAdmin, new Factory<WamAdmin>(model));
-    cookies_[2] = Register(kClsidAdsiDouble, new AdsiProvider(model));
+    cookies_[0] = Register(iis::kClsidAdminBase, model);
+    cookies_[1] = Register(iis::kClsidWamAdmin, model);
+    cookies_[2] = Register(kClsidAdsiDouble, model);
     RegSetKeyValueW(HKEY_CLASSES_ROOT, L"IIS\\CLSID", nullptr, REG_SZ, kAdsiClsidText, sizeof kAdsiClsidText);
 }
 

@@ -2,7 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <cstdio>
 #include <cwctype>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 
 namespace ondex::test {
 
@@ -53,7 +57,7 @@ MetabaseModel::MetabaseModel() : root_(std::make_unique<Key>()) {}
 MetabaseModel::~MetabaseModel() = default;
 MetabaseModel& MetabaseModel::operator=(MetabaseModel&&) noexcept = default;
 
-void MetabaseModel::AddKey(const std::wstring& path) {
+MetabaseModel::Key* MetabaseModel::EnsureKey(const std::wstring& path) {
     Key* key = root_.get();
     for (const auto& part : Parts(path)) {
         Key* child = key->Child(part);
@@ -63,13 +67,22 @@ void MetabaseModel::AddKey(const std::wstring& path) {
         }
         key = child;
     }
+    return key;
+}
+
+void MetabaseModel::PutValue(Key* key, MetaValue value) {
+    if (MetaValue* old = key->Value(value.id)) *old = std::move(value);
+    else key->values.push_back(std::move(value));
+}
+
+void MetabaseModel::AddKey(const std::wstring& path) {
+    EnsureKey(path);
+    Persist();
 }
 
 void MetabaseModel::Put(const std::wstring& path, MetaValue value) {
-    AddKey(path);
-    Key* key = Resolve(0, path, nullptr);
-    if (MetaValue* old = key->Value(value.id)) *old = std::move(value);
-    else key->values.push_back(std::move(value));
+    PutValue(EnsureKey(path), std::move(value));
+    Persist();
 }
 
 void MetabaseModel::PutString(const std::wstring& path, std::uint32_t id, const std::wstring& text) {
@@ -208,9 +221,203 @@ std::int32_t MetabaseModel::DeleteKey(std::uint32_t handle, const std::wstring& 
     if (!key || key == root_.get()) return kPathNotFound;
     auto& siblings = key->parent->children;
     siblings.erase(std::find_if(siblings.begin(), siblings.end(), [key](const auto& k) { return k.get() == key; }));
+    Persist();
     return 0;
 }
 
+void MetabaseModel::RecordAppDelete(const std::wstring& path) {
+    deletedApplications.push_back(path);
+    Persist();
+}
+
 std::int32_t MetabaseModel::SaveData() { return Hit("SaveData"); }
+
+
+// ---- The text file of a shared metabase. Keys are lines of their own, in
+// creation order ("/LM/W3SVC/1"); each record follows its key as an indented
+// line "id attributes user-type data-type payload", the payload one of
+// "dword:N", "text:…" (a terminated string), "list:a|b" (a multi-string) or
+// "hex:…". '%', '|', controls and non-ASCII units are written as %XXXX.
+// Deleted applications are lines "AppDelete <path>".
+
+namespace {
+
+std::string Escaped(const std::wstring& text) {
+    std::string out;
+    for (wchar_t c : text) {
+        if (c < 0x20 || c >= 0x7F || c == L'%' || c == L'|') {
+            char unit[6];
+            std::snprintf(unit, sizeof unit, "%%%04X", static_cast<unsigned>(c) & 0xFFFF);
+            out += unit;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
+bool Unescaped(const std::string& text, std::wstring* out) {
+    out->clear();
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '%') {
+            out->push_back(static_cast<unsigned char>(text[i]));
+            continue;
+        }
+        if (i + 5 > text.size()) return false;
+        unsigned unit = 0;
+        if (std::sscanf(text.substr(i + 1, 4).c_str(), "%4X", &unit) != 1) return false;
+        out->push_back(static_cast<wchar_t>(unit));
+        i += 4;
+    }
+    return true;
+}
+
+std::vector<std::wstring> Units(const std::vector<std::uint8_t>& bytes) {
+    std::vector<std::wstring> strings(1);
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        const wchar_t c = static_cast<wchar_t>(bytes[i] | bytes[i + 1] << 8);
+        if (c) strings.back() += c;
+        else strings.emplace_back();
+    }
+    return strings;  // the pieces between terminators, and what follows the last one
+}
+
+std::string Payload(const MetaValue& value) {
+    const auto strings = Units(value.bytes);
+    const bool even = value.bytes.size() % 2 == 0;
+    if (value.dataType == 1 && value.bytes.size() == 4) {
+        std::uint32_t number;
+        std::memcpy(&number, value.bytes.data(), 4);
+        return "dword:" + std::to_string(number);
+    }
+    if ((value.dataType == 2 || value.dataType == 4) && even && strings.size() == 2 && strings[1].empty())
+        return "text:" + Escaped(strings[0]);
+    if (value.dataType == 5 && even && strings.size() >= 3 && strings.back().empty() && strings[strings.size() - 2].empty()) {
+        std::string list = "list:";
+        for (size_t i = 0; i + 2 < strings.size(); ++i) list += (i ? "|" : "") + Escaped(strings[i]);
+        return list;
+    }
+    std::string hex = "hex:";
+    for (std::uint8_t b : value.bytes) {
+        char two[3];
+        std::snprintf(two, sizeof two, "%02X", b);
+        hex += two;
+    }
+    return hex;
+}
+
+bool ParsePayload(const std::string& payload, std::vector<std::uint8_t>* bytes) {
+    const size_t colon = payload.find(':');
+    if (colon == std::string::npos) return false;
+    const std::string kind = payload.substr(0, colon), rest = payload.substr(colon + 1);
+    bytes->clear();
+    if (kind == "dword") {
+        const std::uint32_t number = static_cast<std::uint32_t>(std::stoul(rest));
+        bytes->resize(4);
+        std::memcpy(bytes->data(), &number, 4);
+        return true;
+    }
+    if (kind == "hex") {
+        if (rest.size() % 2) return false;
+        for (size_t i = 0; i < rest.size(); i += 2) bytes->push_back(static_cast<std::uint8_t>(std::stoul(rest.substr(i, 2), nullptr, 16)));
+        return true;
+    }
+    std::wstring units;
+    if (kind == "text") {
+        if (!Unescaped(rest, &units)) return false;
+        units += L'\0';
+    } else if (kind == "list") {
+        std::stringstream items(rest);
+        for (std::string item; std::getline(items, item, '|');) {
+            std::wstring one;
+            if (!Unescaped(item, &one)) return false;
+            units += one + L'\0';
+        }
+        units += L'\0';
+    } else {
+        return false;
+    }
+    *bytes = Utf16(units);
+    return true;
+}
+
+}  // namespace
+
+std::string MetabaseModel::Serialize() const {
+    std::string text;
+    std::vector<std::pair<const Key*, std::wstring>> pending{{root_.get(), L""}};
+    while (!pending.empty()) {
+        auto [key, path] = pending.back();
+        pending.pop_back();
+        if (key != root_.get()) text += Escaped(path) + "\n";
+        for (const auto& v : key->values)
+            text += "    " + std::to_string(v.id) + " " + std::to_string(v.attributes) + " " + std::to_string(v.userType) +
+                    " " + std::to_string(v.dataType) + " " + Payload(v) + "\n";
+        for (auto child = key->children.rbegin(); child != key->children.rend(); ++child)
+            pending.emplace_back(child->get(), path + L"/" + (*child)->name);
+    }
+    for (const auto& application : deletedApplications) text += "AppDelete " + Escaped(application) + "\n";
+    return text;
+}
+
+bool MetabaseModel::Parse(const std::string& text) {
+    auto previous = std::make_unique<Key>();
+    std::swap(previous, root_);
+    std::vector<std::wstring> applications;
+    if (!ParseInto(text, &applications)) {
+        std::swap(previous, root_);
+        return false;
+    }
+    deletedApplications = std::move(applications);
+    return true;
+}
+
+bool MetabaseModel::ParseInto(const std::string& text, std::vector<std::wstring>* applications) try {
+    Key* current = nullptr;
+    std::stringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        std::wstring wide;
+        if (line.empty()) continue;
+        if (line[0] == '/') {
+            if (!Unescaped(line, &wide)) return false;
+            current = EnsureKey(wide);
+        } else if (line.rfind("AppDelete ", 0) == 0) {
+            if (!Unescaped(line.substr(10), &wide)) return false;
+            applications->push_back(wide);
+        } else {
+            MetaValue value;
+            std::stringstream fields(line);
+            std::string payload;
+            if (!current || !(fields >> value.id >> value.attributes >> value.userType >> value.dataType)) return false;
+            fields >> std::ws;
+            std::getline(fields, payload);
+            if (!ParsePayload(payload, &value.bytes)) return false;
+            PutValue(current, std::move(value));
+        }
+    }
+    return true;
+} catch (const std::exception&) {
+    return false;  // a number out of range
+}
+
+void MetabaseModel::BackWithFile(const std::wstring& path) {
+    file_ = path;
+    Refresh();
+}
+
+void MetabaseModel::Refresh() {
+    if (file_.empty()) return;
+    std::ifstream in(std::filesystem::path(file_), std::ios::binary);
+    if (!in) return;  // no file yet: an empty metabase
+    std::stringstream text;
+    text << in.rdbuf();
+    Parse(text.str());
+}
+
+void MetabaseModel::Persist() const {
+    if (file_.empty()) return;
+    std::ofstream(std::filesystem::path(file_), std::ios::binary | std::ios::trunc) << Serialize();
+}
 
 }  // namespace ondex::test

@@ -47,6 +47,15 @@ public:
     int Calls(const std::string& method) const;
     size_t OpenHandles() const { return handles_.size(); }
     std::vector<std::wstring> deletedApplications;  // the WAM double's AppDelete paths
+    void RecordAppDelete(const std::wstring& path);
+
+    // ---- A metabase shared by processes: the tree and the deleted
+    // applications live in a text file, read again by Refresh (when an
+    // object is handed out) and written after every change. ----
+    void BackWithFile(const std::wstring& path);
+    void Refresh();
+    std::string Serialize() const;          // UTF-8, one line per key and per record
+    bool Parse(const std::string& text);    // false (and nothing changed) for a malformed file
 
     // ---- The operations the COM glue forwards. ----
     std::int32_t OpenKey(std::uint32_t handle, const std::wstring& path, std::uint32_t* opened);
@@ -64,6 +73,12 @@ public:
 private:
     struct Key;
     Key* Resolve(std::uint32_t handle, const std::wstring& path, std::wstring* full) const;
+    Key* EnsureKey(const std::wstring& path);
+    static void PutValue(Key* key, MetaValue value);
+    void Persist() const;
+    bool ParseInto(const std::string& text, std::vector<std::wstring>* applications);
+
+    std::wstring file_;
 
     std::unique_ptr<Key> root_;
     std::map<std::uint32_t, std::wstring> handles_;
