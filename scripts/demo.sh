@@ -5,7 +5,8 @@
 # the failure and the rollback; a third runs the prerequisite engine. The
 # next section installs the end-to-end tests' packages for local groups,
 # firewall exceptions and folder sharing and shows what those actions passed
-# and logged; the last one runs the setup library's managed database action
+# and logged; an IIS section runs the web-site dialog's actions and the web
+# deployment against the tests' metabase double; the last one runs the setup library's managed database action
 # through an installation, a major upgrade and a removal.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -23,8 +24,9 @@ echo "   $build/bin/OndexSetupCA.dll"
 
 source "$root/tests/e2e/lib.sh"
 source "$root/tests/e2e/sql_assembly_lib.sh"
+source "$root/tests/e2e/iis_web_lib.sh"
 trap 'echo "demo: stopped at line $LINENO" >&2' ERR
-trap 'sql_double_restore; e2e_settings_clear; WINEPREFIX="$build/wineprefix" wineserver -k >/dev/null 2>&1 || true' EXIT
+trap 'sql_double_restore; iis_double_unregister; e2e_settings_clear; WINEPREFIX="$build/wineprefix" wineserver -k >/dev/null 2>&1 || true' EXIT
 
 describe_result() {
   case $1 in
@@ -214,6 +216,36 @@ report_library_lines root.log.txt CheckShareFolder SetShareLocalFolder ShareLoca
 e2e_uninstall root.msi remove.log CATSHARENAME=OndexCatalog
 echo "Removal with CATSHARENAME=OndexCatalog: exit code $E2E_RC; DelShareFolder's data: $(e2e_property remove.log.txt DelShareFolder)"
 report_library_lines remove.log.txt SetDelShareFolder DelShareFolder
+
+# ---- IIS: the web-site dialog's actions and the web deployment ----
+
+echo
+echo "== IIS: the web-site dialog's actions and ConfigureWeb, against the tests' metabase double"
+echo "Wine has no IIS: the tests' admin-base, WAM and ADSI classes are registered as an in-process server for"
+echo "this section; every custom-action process reads and writes one metabase kept in a text file."
+e2e_init "$build/bin/OndexSetupCA.dll" "$build/wine-run.sh" "$build/demo/iis_web"
+iis_double_register "$build/tests/metabase_double.dll"
+iis_build_package web.msi demo-iisweb check
+echo "Metabase before ($E2E_WORK/metabase.txt):"
+sed 's/^/    /' metabase.txt
+echo "The dialog's input: WEBSITEMBROOTID=2 (site whose bindings are read), a new site \"OndexAlmanac\" by TCP port,"
+echo "EDIT_TCPPORT=08081, CheckLocalTCPPORT=70000"
+e2e_install web.msi install.log
+echo "wine msiexec /i web.msi /qn /l*vx $E2E_WORK/install.log -> exit code $E2E_RC"
+report_library_lines install.log.txt PreInitIIsWebData InitWebConfigGui GetIIsServerBindings SetTargetSiteId \
+  CheckWebConfig CheckLocalTCP StoreWebConfig GetValueEnable32BitModeOn64 ConfigureWeb ConfigureWebDeferred \
+  EnableASPIIS SetEnable64BitMode
+echo "The dialog's verdicts and properties:"
+for name in USEEXISTINGWEB HOSTHEADER WEBSITEMBROOTID EDIT_TCPPORT CheckWebConfigResultCode CheckLocalTCPResult \
+  WebCheckStat WEBSITENAME TCPPORT GetValueEnable32BitModeOn64Result; do
+  printf '    %-35s %s\n' "$name" "$(e2e_property install.log.txt $name)"
+done
+echo "ConfigureWeb's deferred data (<01> separates the fields):"
+echo "    $(e2e_property install.log.txt ConfigureWebDeferred | sed 's/\x01/<01>/g')"
+echo "Metabase after (diff): ConfigureWebDeferred allowed ASP.NET v2.0, EnableASPIIS \"Active Server Pages\","
+echo "SetEnable64BitMode switched the application pools to 64-bit:"
+diff "$root/tests/e2e/metabase.txt" metabase.txt | sed 's/^/    /' || true
+iis_double_unregister
 
 # ---- The setup library's managed database action ----
 

@@ -7,6 +7,7 @@ set -u
 source "$(dirname "$0")/iis_web_lib.sh"
 double=$(realpath "$4")
 e2e_init "$1" "$2" "$3"
+trap iis_double_unregister EXIT
 iis_double_register "$double" || { e2e_fail "the metabase double registers"; e2e_finish; exit 1; }
 
 # The seed metabase: sites 1 (":80:", "Default Web Site") and 2
