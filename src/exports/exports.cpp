@@ -13,6 +13,7 @@
 #include "system/shares.h"
 #include "system/firewall.h"
 #include "setuplib/oxa_actions.h"
+#include "iis/iis_settings.h"
 #include "iis/web_deploy.h"
 #include "iis/web_dialog.h"
 
@@ -68,6 +69,10 @@ ONDEX_CLASSIC_ACTION(ConfigureWeb, ondex::iis::ConfigureWebImpl)
 ONDEX_CLASSIC_ACTION(EnableASPIIS, ondex::iis::EnableASPIISImpl)
 ONDEX_CLASSIC_ACTION(SetEnable64BitMode, ondex::iis::SetEnable64BitModeImpl)
 ONDEX_CLASSIC_ACTION(GetValueEnable32BitModeOn64, ondex::iis::GetValueEnable32BitModeOn64Impl)
+// IIS settings snapshot and SSL.
+ONDEX_CLASSIC_ACTION(ProtectIISSettings, ondex::iis::ProtectIISSettingsImpl)
+ONDEX_CLASSIC_ACTION(RestoreIISSettings, ondex::iis::RestoreIISSettingsImpl)
+ONDEX_CLASSIC_ACTION(InstallSSL, ondex::iis::InstallSSLImpl)
 // Web-site dialog.
 ONDEX_CLASSIC_ACTION(PreInitIIsWebData, ondex::iis::PreInitIIsWebDataImpl)
 ONDEX_CLASSIC_ACTION(InitWebConfigGui, ondex::iis::InitWebConfigGuiImpl)
