@@ -133,9 +133,6 @@ struct IisState : testing::Test {
     std::unique_ptr<IisDoubles> iis = std::make_unique<IisDoubles>();
     TestPackage package;
     LogCapture log;
-    MSIHANDLE Session() { return package.Session(); }
-    std::wstring Get(const wchar_t* name) { return package.Get(name); }
-    void Set(const wchar_t* name, const std::wstring& value) { MsiSetPropertyW(Session(), name, value.c_str()); }
     void TearDown() override {
         iis.reset();
         EXPECT_EQ(0, IisDoubles::Live());
@@ -235,16 +232,16 @@ TEST_F(IisState, AStopLongerThanFifteenSecondsTimesOutAndStopIisAdminStillSetsBo
     }
     {
         ScriptedWaits waits({Status(SERVICE_STOP_PENDING, 0)});  // no hint: polled every 100 ms, not busily
-        EXPECT_EQ(0u, StopIISAdminService(Session()));
+        EXPECT_EQ(0u, StopIISAdminService(package.Session()));
         EXPECT_EQ(151u, waits.sleeps().size());
         EXPECT_EQ(0, waits.controls());
     }
-    EXPECT_EQ((Lines{L"YES", L"YES"}), (Lines{Get(L"StartingIISAdminService"), Get(L"STARTIIS")}));
+    EXPECT_EQ((Lines{L"YES", L"YES"}), (Lines{package.Get(L"StartingIISAdminService"), package.Get(L"STARTIIS")}));
     EXPECT_EQ(static_cast<DWORD>(SERVICE_RUNNING), StateOf(kIisAdmin));
-    Set(L"STARTIIS", L"");
-    EXPECT_EQ(0u, StopIISAdminService(Session()));  // for real now
+    package.Set(L"STARTIIS", L"");
+    EXPECT_EQ(0u, StopIISAdminService(package.Session()));  // for real now
     EXPECT_EQ(static_cast<DWORD>(SERVICE_STOPPED), StateOf(kIisAdmin));
-    EXPECT_EQ(L"YES", Get(L"STARTIIS"));
+    EXPECT_EQ(L"YES", package.Get(L"STARTIIS"));
 }
 
 // ---- CheckIISState ----
@@ -272,13 +269,13 @@ TEST_F(IisState, CheckIisStateAsksToStartIisAdminAndReportsTheServiceOrSiteVerdi
     for (const Case& c : cases) {
         MessageBoxScript boxes;
         for (int answer : c.answers) boxes.Answer(answer);
-        Set(L"CheckIISStatePort", c.port);
-        Set(L"CheckIISStateException", L"");
+        package.Set(L"CheckIISStatePort", c.port);
+        package.Set(L"CheckIISStateException", L"");
         const int lookups = iis->model.Calls("EnumKeys");
-        EXPECT_EQ(0u, CheckIISState(Session())) << c.scenario;
-        EXPECT_EQ(c.result, Get(L"CheckIISStateResult")) << c.scenario;
+        EXPECT_EQ(0u, CheckIISState(package.Session())) << c.scenario;
+        EXPECT_EQ(c.result, package.Get(L"CheckIISStateResult")) << c.scenario;
         EXPECT_EQ(c.serviceAfter, StateOf(kIisAdmin)) << c.scenario;
-        EXPECT_EQ(c.exception, Get(L"CheckIISStateException")) << c.scenario;
+        EXPECT_EQ(c.exception, package.Get(L"CheckIISStateException")) << c.scenario;
         EXPECT_EQ(c.answers.size(), boxes.boxes().size()) << c.scenario;
         for (const ShownBox& box : boxes.boxes())
             EXPECT_EQ(L"Setup|" + std::wstring(kStartQuestion) + L"|" + std::to_wstring(kQuestionStyle),
@@ -312,15 +309,15 @@ TEST_F(IisState, AStoppedOrStatelessSiteIsStartedWithTheUsersLeaveAskedByWindows
     for (const Case& c : cases) {
         if (c.state < 0) iis->model.AddSite(L"3", L":8080:", L"Reports");
         else iis->model.PutDword(L"/LM/W3SVC/3", 1016, static_cast<DWORD>(c.state), 16);
-        Set(L"VersionNT", c.version);
-        Set(L"MsiNTProductType", c.productType);
-        Set(L"CheckIISStatePort", L"8080");
+        package.Set(L"VersionNT", c.version);
+        package.Set(L"MsiNTProductType", c.productType);
+        package.Set(L"CheckIISStatePort", L"8080");
         MessageBoxScript boxes;
         boxes.Answer(c.answer);
-        EXPECT_EQ(0u, CheckIISState(Session())) << c.scenario;
-        EXPECT_EQ(c.result, Get(L"CheckIISStateResult")) << c.scenario;
+        EXPECT_EQ(0u, CheckIISState(package.Session())) << c.scenario;
+        EXPECT_EQ(c.result, package.Get(L"CheckIISStateResult")) << c.scenario;
         EXPECT_EQ((Lines{L"Setup|" + c.question}), boxes.Shown()) << c.scenario;
-        EXPECT_EQ(c.exception, Get(L"CheckIISStateException")) << c.scenario;
+        EXPECT_EQ(c.exception, package.Get(L"CheckIISStateException")) << c.scenario;
         EXPECT_EQ(c.answer == IDNO ? Lines{L"IIS Server is stopped."} : Lines{}, Logged()) << c.scenario;
         log.Clear();
     }
@@ -330,17 +327,17 @@ TEST_F(IisState, CheckIisStateReportsReadFailuresServiceExceptionsAndNeverStarts
     RegisteredServices::Start(kIisAdmin);
     iis->model.AddSite(L"1", L":80:", L"Default Web Site");
     iis->model.Fail("GetData", E_ACCESSDENIED, L"/LM/W3SVC/1", 1016);
-    Set(L"CheckIISStatePort", L"80");
-    EXPECT_EQ(0u, CheckIISState(Session()));
-    EXPECT_EQ(L"ERR_SITE", Get(L"CheckIISStateResult"));
+    package.Set(L"CheckIISStatePort", L"80");
+    EXPECT_EQ(0u, CheckIISState(package.Session()));
+    EXPECT_EQ(L"ERR_SITE", package.Get(L"CheckIISStateResult"));
     ASSERT_EQ(1u, Logged().size());
     EXPECT_EQ(0u, Logged()[0].find(L"GetData /LM/W3SVC/1 failed.: (0x80070005)"));
 
     // Where the boxes go to the engine and nobody answers, the questions count as No.
     iis->model.PutDword(L"/LM/W3SVC/1", 1016, 4, 16);
-    Set(L"UILevel", L"2");
-    EXPECT_EQ(0u, CheckIISState(Session()));
-    EXPECT_EQ(L"ERR_SITE", Get(L"CheckIISStateResult"));
+    package.Set(L"UILevel", L"2");
+    EXPECT_EQ(0u, CheckIISState(package.Session()));
+    EXPECT_EQ(L"ERR_SITE", package.Get(L"CheckIISStateResult"));
     EXPECT_EQ(static_cast<UINT>(MB_DEFBUTTON2), log.OfType(INSTALLMESSAGE_USER).back().style & MB_DEFMASK);
 
     // A service routine's exception ends the check.
@@ -348,10 +345,10 @@ TEST_F(IisState, CheckIisStateReportsReadFailuresServiceExceptionsAndNeverStarts
     seam.api().QueryServiceStatusEx = [](SC_HANDLE, SC_STATUS_TYPE, LPBYTE, DWORD, LPDWORD) -> BOOL {
         return SetLastError(ERROR_ACCESS_DENIED), FALSE;
     };
-    EXPECT_EQ(0u, CheckIISState(Session()));
-    EXPECT_EQ(L"ERR_SERVICE", Get(L"CheckIISStateResult"));
+    EXPECT_EQ(0u, CheckIISState(package.Session()));
+    EXPECT_EQ(L"ERR_SERVICE", package.Get(L"CheckIISStateResult"));
     EXPECT_EQ(L"GetServiceState: QueryServiceStatusEx failed.: (0x5): " + SystemErrorText(ERROR_ACCESS_DENIED),
-              Get(L"CheckIISStateException"));
+              package.Get(L"CheckIISStateException"));
 }
 
 // ---- Maintenance ----
@@ -363,7 +360,7 @@ TEST_F(IisState, IisResetRunsTheSystemsIisresetQuotedAndIgnoresItsExitCode) {
     wchar_t saved[MAX_PATH] = L"";
     GetEnvironmentVariableW(L"WinDir", saved, MAX_PATH);
     SetEnvironmentVariableW(L"WinDir", windows.c_str());
-    EXPECT_EQ(0u, IIsReset(Session()));
+    EXPECT_EQ(0u, IIsReset(package.Session()));
     SetEnvironmentVariableW(L"WinDir", saved);
     std::string expected = "\"";
     for (wchar_t c : windows) expected += static_cast<char>(c);
@@ -380,8 +377,8 @@ TEST_F(IisState, DeleteWebSiteStuffRemovesTheSitesFolderTreeItsKeyAndItsApplicat
     iis->model.Put(L"/LM/W3SVC/5/ROOT", {3001, 1, 2, 2, Utf16(root + L"\\")});
     iis->model.AddKey(L"/LM/W3SVC/AppPools/Reports");
     iis->model.AddKey(L"/LM/W3SVC/AppPools/Other");
-    Set(L"CustomActionData", L"Reports");
-    EXPECT_EQ(0u, DeleteWebSiteStuff(Session()));
+    package.Set(L"CustomActionData", L"Reports");
+    EXPECT_EQ(0u, DeleteWebSiteStuff(package.Session()));
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(root.c_str()));
     EXPECT_FALSE(iis->model.HasKey(L"/LM/W3SVC/5"));
     EXPECT_FALSE(iis->model.HasKey(L"/LM/W3SVC/AppPools/Reports"));
@@ -403,8 +400,8 @@ TEST_F(IisState, DeleteWebSiteStuffForAnUnknownCommentStillRemovesThePoolAndLogs
           L"OpenKey succeded.", L"DeleteKey /-1 failed.", L"DeleteKey site AppPools succeded."}},
     };
     for (const Case& c : cases) {
-        Set(L"CustomActionData", c.data);
-        EXPECT_EQ(0u, DeleteWebSiteStuff(Session()));
+        package.Set(L"CustomActionData", c.data);
+        EXPECT_EQ(0u, DeleteWebSiteStuff(package.Session()));
         EXPECT_EQ(c.logged, Logged()) << c.data;
         log.Clear();
     }
@@ -419,11 +416,11 @@ TEST_F(IisState, DeleteWebSiteStuffLeavesDriveRootsLinksAndForeignFoldersAndRepo
     planted.Link(linked);
     planted.OwnedBy(foreign, L"S-1-5-21-1-2-3-1001");
     iis->model.AddSite(L"5", L":8080:", L"Reports");
-    Set(L"CustomActionData", L"Reports");
+    package.Set(L"CustomActionData", L"Reports");
     for (const std::wstring& folder : {std::wstring(L"C:\\"), linked, foreign}) {
         iis->model.Put(L"/LM/W3SVC/5/ROOT", {3001, 1, 2, 2, Utf16(folder)});
         iis->model.Fail("OpenKey", E_ACCESSDENIED, L"/LM/W3SVC");
-        EXPECT_EQ(0u, DeleteWebSiteStuff(Session()));
+        EXPECT_EQ(0u, DeleteWebSiteStuff(package.Session()));
         const Lines logged = Logged();
         ASSERT_EQ(5u, logged.size()) << folder;
         EXPECT_NE(std::wstring::npos, logged[2].find(folder)) << logged[2];  // refused, naming the folder
@@ -439,18 +436,18 @@ TEST_F(IisState, DeleteWebSiteStuffLeavesDriveRootsLinksAndForeignFoldersAndRepo
 TEST_F(IisState, VirtualRootAndPipelineModeActOnTheirDataAndFailWithInitWamAdmin) {
     iis->model.AddKey(L"/LM/W3SVC/1/ROOT/Reports");
     iis->model.AddKey(L"/LM/W3SVC/AppPools/ReportsPool");
-    Set(L"CustomActionData", L"");
-    EXPECT_EQ(0u, DeleteVirtualRootXP(Session()));
-    EXPECT_EQ(0u, SetPiplineModeClassic(Session()));
+    package.Set(L"CustomActionData", L"");
+    EXPECT_EQ(0u, DeleteVirtualRootXP(package.Session()));
+    EXPECT_EQ(0u, SetPiplineModeClassic(package.Session()));
     EXPECT_EQ(0, iis->model.Calls("OpenKey") + iis->model.Calls("SetData"));
-    Set(L"CustomActionData", L"Reports");
-    EXPECT_EQ(0u, DeleteVirtualRootXP(Session()));
+    package.Set(L"CustomActionData", L"Reports");
+    EXPECT_EQ(0u, DeleteVirtualRootXP(package.Session()));
     EXPECT_FALSE(iis->model.HasKey(L"/LM/W3SVC/1/ROOT/Reports"));
-    Set(L"CustomActionData", L"ReportsPool");
-    EXPECT_EQ(0u, SetPiplineModeClassic(Session()));
+    package.Set(L"CustomActionData", L"ReportsPool");
+    EXPECT_EQ(0u, SetPiplineModeClassic(package.Session()));
     EXPECT_EQ(L"\x0001", iis->model.Text(L"/LM/W3SVC/AppPools/ReportsPool", 9041).substr(0, 1));
     iis.reset();  // the IIS classes are missing, as in Wine (one slow activation)
-    EXPECT_EQ(static_cast<UINT>(REGDB_E_CLASSNOTREG), DeleteVirtualRootXP(Session()));
+    EXPECT_EQ(static_cast<UINT>(REGDB_E_CLASSNOTREG), DeleteVirtualRootXP(package.Session()));
 }
 
 // ---- Paths ----
@@ -467,19 +464,19 @@ TEST_F(IisState, WebRootBecomesIisRootDirOnlyWhenItIsIisDefaultFolder) {
         if (c.value)
             RegSetKeyValueW(HKEY_LOCAL_MACHINE, kInetStp, L"PathWWWRoot", c.type, c.value,
                             static_cast<DWORD>((wcslen(c.value) + 1) * sizeof(wchar_t)));
-        Set(L"IISROOTDIR", L"C:\\Keep\\");
-        EXPECT_EQ(0u, GetPathWWWRoot(Session()));
-        EXPECT_EQ(c.rootDir, Get(L"IISROOTDIR")) << (c.value ? c.value : L"(none)");
+        package.Set(L"IISROOTDIR", L"C:\\Keep\\");
+        EXPECT_EQ(0u, GetPathWWWRoot(package.Session()));
+        EXPECT_EQ(c.rootDir, package.Get(L"IISROOTDIR")) << (c.value ? c.value : L"(none)");
     }
     RegDeleteKeyW(HKEY_LOCAL_MACHINE, kInetStp);
 }
 
 TEST_F(IisState, FrameworkPathIsTheInstallRootAndThreePartsOfTheAssemblyVersion) {
-    Set(L"DOTNETFRAMEWORKINSTALLROOT", L"C:\\Windows\\Microsoft.NET\\Framework64\\");
-    Set(L"MsiNetAssemblySupport", L"4.0.30319.1");
-    EXPECT_EQ(0u, GetDotNetFrameworkPath(Session()));
-    EXPECT_EQ(L"C:\\Windows\\Microsoft.NET\\Framework64\\v4.0.30319\\", Get(L"DOTNETFRAMEWORKPATH"));
+    package.Set(L"DOTNETFRAMEWORKINSTALLROOT", L"C:\\Windows\\Microsoft.NET\\Framework64\\");
+    package.Set(L"MsiNetAssemblySupport", L"4.0.30319.1");
+    EXPECT_EQ(0u, GetDotNetFrameworkPath(package.Session()));
+    EXPECT_EQ(L"C:\\Windows\\Microsoft.NET\\Framework64\\v4.0.30319\\", package.Get(L"DOTNETFRAMEWORKPATH"));
     MessageBoxScript boxes;
-    EXPECT_EQ(0u, Debug_ShowIIsWebQuery(Session()));  // error level is off by default: nothing shown
+    EXPECT_EQ(0u, Debug_ShowIIsWebQuery(package.Session()));  // error level is off by default: nothing shown
     EXPECT_TRUE(boxes.boxes().empty());
 }
