@@ -16,6 +16,7 @@
 #include "iis/iis_settings.h"
 #include "iis/web_deploy.h"
 #include "iis/web_dialog.h"
+#include "iis/iis_state.h"
 
 #define ONDEX_CLASSIC_ACTION(Name, Impl) \
     extern "C" UINT __stdcall Name(MSIHANDLE hInstall) { return ondex::runtime::RunClassicAction(hInstall, #Name, Impl); }
@@ -81,6 +82,16 @@ ONDEX_CLASSIC_ACTION(GetIIsServerBindings, ondex::iis::GetIIsServerBindingsImpl)
 ONDEX_CLASSIC_ACTION(CheckWebConfig, ondex::iis::CheckWebConfigImpl)
 ONDEX_CLASSIC_ACTION(CheckLocalTCP, ondex::iis::CheckLocalTCPImpl)
 ONDEX_CLASSIC_ACTION(StoreWebConfig, ondex::iis::StoreWebConfigImpl)
+// IIS state and maintenance.
+ONDEX_CLASSIC_ACTION(CheckIISState, ondex::iis::CheckIISStateImpl)
+ONDEX_CLASSIC_ACTION(StopIISAdminService, ondex::iis::StopIISAdminServiceImpl)
+ONDEX_CLASSIC_ACTION(IIsReset, ondex::iis::IIsResetImpl)
+ONDEX_CLASSIC_ACTION(DeleteWebSiteStuff, ondex::iis::DeleteWebSiteStuffImpl)
+ONDEX_CLASSIC_ACTION(DeleteVirtualRootXP, ondex::iis::DeleteVirtualRootXPImpl)
+ONDEX_CLASSIC_ACTION(SetPiplineModeClassic, ondex::iis::SetPiplineModeClassicImpl)
+ONDEX_CLASSIC_ACTION(GetPathWWWRoot, ondex::iis::GetPathWWWRootImpl)
+ONDEX_CLASSIC_ACTION(GetDotNetFrameworkPath, ondex::iis::GetDotNetFrameworkPathImpl)
+ONDEX_CLASSIC_ACTION(Debug_ShowIIsWebQuery, ondex::iis::Debug_ShowIIsWebQueryImpl)
 
 // Managed extension actions, run by the setup library.
 ONDEX_SETUPLIB_ACTION(OxaSQLAssemblyCaller, OxSQLAssemblyCaller)

@@ -46,4 +46,13 @@ UINT __stdcall CheckWebConfig(MSIHANDLE hInstall);
 UINT __stdcall InitWebConfigGui(MSIHANDLE hInstall);
 UINT __stdcall CheckLocalTCP(MSIHANDLE hInstall);
 UINT __stdcall StoreWebConfig(MSIHANDLE hInstall);
+UINT __stdcall CheckIISState(MSIHANDLE hInstall);
+UINT __stdcall StopIISAdminService(MSIHANDLE hInstall);
+UINT __stdcall IIsReset(MSIHANDLE hInstall);
+UINT __stdcall DeleteWebSiteStuff(MSIHANDLE hInstall);
+UINT __stdcall DeleteVirtualRootXP(MSIHANDLE hInstall);
+UINT __stdcall SetPiplineModeClassic(MSIHANDLE hInstall);
+UINT __stdcall GetPathWWWRoot(MSIHANDLE hInstall);
+UINT __stdcall GetDotNetFrameworkPath(MSIHANDLE hInstall);
+UINT __stdcall Debug_ShowIIsWebQuery(MSIHANDLE hInstall);
 }

@@ -85,6 +85,26 @@ private:
     bool open_ = false;
 };
 
+// The InitWamAdmin / UnInitWamAdmin bracket as a scope: Status() is
+// InitWamAdmin's code; End() closes it early and gives UnInitWamAdmin's.
+class WamAdminScope {
+public:
+    WamAdminScope() : status_(InitWamAdmin()) {}
+    WamAdminScope(const WamAdminScope&) = delete;
+    WamAdminScope& operator=(const WamAdminScope&) = delete;
+    ~WamAdminScope() { End(); }
+    HRESULT Status() const { return status_; }
+    HRESULT End() {
+        if (!open_) return S_OK;
+        open_ = false;
+        return UnInitWamAdmin();
+    }
+
+private:
+    HRESULT status_;
+    bool open_ = SUCCEEDED(status_);
+};
+
 inline bool NotFound(HRESULT hr) { return hr == kHrDataNotFound || hr == kHrPathNotFound; }
 
 }  // namespace ondex::iis::detail

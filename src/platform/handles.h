@@ -49,6 +49,9 @@ struct KernelHandleCloser {
 struct RegKeyCloser {
     void operator()(HKEY h) const { ::RegCloseKey(h); }
 };
+struct ServiceHandleCloser {
+    void operator()(SC_HANDLE h) const { ::CloseServiceHandle(h); }
+};
 struct LocalMemoryCloser {
     void operator()(HLOCAL h) const { ::LocalFree(h); }
 };
@@ -58,6 +61,8 @@ using UniqueMsiHandle = UniqueResource<MSIHANDLE, 0, MsiHandleCloser>;
 // A kernel handle whose invalid value is null (processes, threads, pipes).
 using UniqueHandle = UniqueResource<HANDLE, nullptr, KernelHandleCloser>;
 using UniqueHKey = UniqueResource<HKEY, nullptr, RegKeyCloser>;
+// A service control manager or service handle.
+using UniqueServiceHandle = UniqueResource<SC_HANDLE, nullptr, ServiceHandleCloser>;
 using UniqueLocalMemory = UniqueResource<HLOCAL, nullptr, LocalMemoryCloser>;
 
 }  // namespace ondex::platform

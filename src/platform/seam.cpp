@@ -39,6 +39,10 @@ const SystemApi kReal = {
     ::CreateDirectoryW,
     ::GetNamedSecurityInfoW,
     ::GetFileAttributesW,
+    ::Sleep,
+    ::QueryServiceStatusEx,
+    ::ControlService,
+    ::EnumDependentServicesW,
 };
 SystemApi g_api = kReal;
 }  // namespace

@@ -56,6 +56,12 @@ struct SystemApi {
     DWORD(WINAPI* GetNamedSecurityInfoW)(LPCWSTR, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID*, PSID*, PACL*, PACL*,
                                          PSECURITY_DESCRIPTOR*);
     DWORD(WINAPI* GetFileAttributesW)(LPCWSTR);
+    // The waits on the IIS Admin service: its pauses, its status, the stop
+    // control and its dependents (Wine reports none).
+    void(WINAPI* Sleep)(DWORD);
+    BOOL(WINAPI* QueryServiceStatusEx)(SC_HANDLE, SC_STATUS_TYPE, LPBYTE, DWORD, LPDWORD);
+    BOOL(WINAPI* ControlService)(SC_HANDLE, DWORD, LPSERVICE_STATUS);
+    BOOL(WINAPI* EnumDependentServicesW)(SC_HANDLE, DWORD, LPENUM_SERVICE_STATUSW, DWORD, LPDWORD, LPDWORD);
 };
 
 // The process-wide table.

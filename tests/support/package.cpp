@@ -136,6 +136,10 @@ TestPackage& TestPackage::Row(const std::wstring& table,
 std::wstring Quoted(const std::wstring& text) { return text.empty() ? text : L"'" + text + L"'"; }
 std::wstring Number(std::optional<int> value) { return value ? std::to_wstring(*value) : std::wstring(); }
 
+void TestPackage::Set(const std::wstring& name, const std::wstring& value) {
+    MsiSetPropertyW(Session(), name.c_str(), value.c_str());
+}
+
 std::wstring TestPackage::Get(const std::wstring& name) {
     return ReadText([&](wchar_t* text, DWORD* size) { MsiGetPropertyW(Session(), name.c_str(), text, size); });
 }

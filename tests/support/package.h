@@ -34,6 +34,8 @@ public:
     TestPackage& Binary(const std::wstring& name, const std::wstring& path);
     // A property's value in the session (opening it).
     std::wstring Get(const std::wstring& name);
+    // Sets a property in the session (opening it).
+    void Set(const std::wstring& name, const std::wstring& value);
 
     // Commits and opens the session (once); the handle lives as long as the package.
     MSIHANDLE Session();
