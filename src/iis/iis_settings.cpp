@@ -41,11 +41,12 @@ void RestoreAuthFlags(const wchar_t* sitePath, DWORD authFlags) {
 void RestoreSnapshotValues(MSIHANDLE hInstall, HKEY snapshot) {
     for (DWORD index = 0;; ++index) {
         wchar_t name[kValueNameChars + 1] = L"";
-        DWORD nameChars = kValueNameChars + 1, type = 0, data = 0, size = sizeof data;
-        const LSTATUS status =
-            ::RegEnumValueW(snapshot, index, name, &nameChars, nullptr, &type, reinterpret_cast<BYTE*>(&data), &size);
+        DWORD nameChars = kValueNameChars + 1, type = 0, size = 0, data = 0;
+        const LSTATUS status = ::RegEnumValueW(snapshot, index, name, &nameChars, nullptr, &type, nullptr, &size);
         if (status == ERROR_NO_MORE_ITEMS) return;
-        if (status == ERROR_SUCCESS && type == REG_DWORD && size == sizeof data) {
+        DWORD dataSize = sizeof data;
+        if (status == ERROR_SUCCESS && type == REG_DWORD && size == sizeof data &&
+            ::RegGetValueW(snapshot, nullptr, name, RRF_RT_REG_DWORD, nullptr, &data, &dataSize) == ERROR_SUCCESS) {
             RestoreAuthFlags(name, data);
         } else if (status == ERROR_SUCCESS || status == ERROR_MORE_DATA) {
             const std::wstring which = status == ERROR_SUCCESS ? name : L"with a name over 1024 characters";
