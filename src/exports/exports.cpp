@@ -16,6 +16,7 @@
 #include "iis/iis_settings.h"
 #include "iis/web_deploy.h"
 #include "iis/web_dialog.h"
+#include "sql/sql_instances.h"
 #include "iis/iis_state.h"
 
 #define ONDEX_CLASSIC_ACTION(Name, Impl) \
@@ -92,6 +93,10 @@ ONDEX_CLASSIC_ACTION(SetPiplineModeClassic, ondex::iis::SetPiplineModeClassicImp
 ONDEX_CLASSIC_ACTION(GetPathWWWRoot, ondex::iis::GetPathWWWRootImpl)
 ONDEX_CLASSIC_ACTION(GetDotNetFrameworkPath, ondex::iis::GetDotNetFrameworkPathImpl)
 ONDEX_CLASSIC_ACTION(Debug_ShowIIsWebQuery, ondex::iis::Debug_ShowIIsWebQueryImpl)
+
+// SQL instance choice.
+ONDEX_CLASSIC_ACTION(EnumerateSQLInstances, ondex::sql::EnumerateSQLInstancesImpl)
+ONDEX_CLASSIC_ACTION(ParseSQLInstanceName, ondex::sql::ParseSQLInstanceNameImpl)
 
 // Managed extension actions, run by the setup library.
 ONDEX_SETUPLIB_ACTION(OxaSQLAssemblyCaller, OxSQLAssemblyCaller)

@@ -43,6 +43,7 @@ const SystemApi kReal = {
     ::QueryServiceStatusEx,
     ::ControlService,
     ::EnumDependentServicesW,
+    ::RegEnumValueW,
 };
 SystemApi g_api = kReal;
 }  // namespace

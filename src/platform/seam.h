@@ -62,6 +62,8 @@ struct SystemApi {
     BOOL(WINAPI* QueryServiceStatusEx)(SC_HANDLE, SC_STATUS_TYPE, LPBYTE, DWORD, LPDWORD);
     BOOL(WINAPI* ControlService)(SC_HANDLE, DWORD, LPSERVICE_STATUS);
     BOOL(WINAPI* EnumDependentServicesW)(SC_HANDLE, DWORD, LPENUM_SERVICE_STATUSW, DWORD, LPDWORD, LPDWORD);
+    // The registry's SQL instance names: a read error the registry cannot be made to give.
+    LSTATUS(WINAPI* RegEnumValueW)(HKEY, DWORD, LPWSTR, LPDWORD, LPDWORD, LPDWORD, LPBYTE, LPDWORD);
 };
 
 // The process-wide table.
