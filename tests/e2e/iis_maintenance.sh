@@ -49,8 +49,8 @@ expect_true "the snapshot holds 5 for site 2" grep -q '/LM/W3SVC/2 *REG_DWORD *0
 script=$(sed -n '/^Action start [0-9:]*: InstallFinalize\./,$ s/^Action start [0-9:]*: \([A-Za-z]*\)\..*/\1/p' $log |
   grep -x 'ChangeAuthFlags\|RestoreIISSettings\|SetPiplineModeClassic' | tr '\n' ' ')
 expect_eq "$script" "ChangeAuthFlags RestoreIISSettings SetPiplineModeClassic " "the script runs the restore where ProtectIISSettings queued it"
-expect_eq "$(iis_site_lines /LM/W3SVC/1 | grep '^6000 ')" "6000 1 2 1 dword:4" "site 1's AuthFlags are restored"
-expect_eq "$(iis_site_lines /LM/W3SVC/2 | grep '^6000 ')" "6000 1 2 1 dword:5" "site 2 gets AuthFlags 5"
+expect_eq "$(iis_auth_flags /LM/W3SVC/1)" "6000 1 2 1 dword:4" "site 1's AuthFlags are restored"
+expect_eq "$(iis_auth_flags /LM/W3SVC/2)" "6000 1 2 1 dword:5" "site 2 gets AuthFlags 5"
 expect_false "the snapshot key is gone" e2e_reg query "$IIS_SNAPSHOT_KEY"
 expect_eq "$(iis_site_lines /LM/W3SVC/AppPools/OndexAlmanac)" "9041 1 1 1 dword:1" "SetPiplineModeClassic set the pool classic"
 # InstallSSL (deferred, with a stand-in selfssl.exe) is checked here.

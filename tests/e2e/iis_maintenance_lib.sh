@@ -10,7 +10,8 @@ IIS_SNAPSHOT_KEY='HKLM\SOFTWARE\Ondex\Setup\IISoptions'
 IIS_INETSTP_KEY='HKLM\SOFTWARE\Microsoft\InetStp'
 IIS_ADMIN=IISADMIN
 
-e2e_sc() { "$E2E_WINE" sc "$@" </dev/null 2>/dev/null | tr -d '\r'; }
+# e2e_sc ARGS...: Wine's sc; never fails (the demo runs with set -e).
+e2e_sc() { "$E2E_WINE" sc "$@" </dev/null 2>/dev/null | tr -d '\r' || true; }
 
 # iis_admin_state: the STATE number of IISADMIN (1 stopped, 4 running), or
 # nothing when it is not registered.
@@ -27,7 +28,7 @@ iis_admin_start() {
   return 1
 }
 
-# iis_maint_setup DOUBLE_DLL SERVICE_EXE ISSRESET_EXE (in the work directory):
+# iis_maint_setup DOUBLE_DLL SERVICE_EXE IISRESET_EXE (in the work directory):
 # everything the package's actions meet on a server with IIS; remembers what
 # iis_maint_cleanup has to undo.
 iis_maint_setup() {
@@ -35,7 +36,8 @@ iis_maint_setup() {
   IIS_CLEANUP=1
   iis_double_register "$1" "$E2E_DIR/metabase_maintenance.txt" || return 1
   e2e_sc delete $IIS_ADMIN >/dev/null
-  e2e_sc create $IIS_ADMIN binpath= "$(e2e_windows_path "$(realpath "$2")")" >/dev/null || return 1
+  e2e_sc create $IIS_ADMIN binpath= "$(e2e_windows_path "$(realpath "$2")")" >/dev/null
+  [ -n "$(iis_admin_state)" ] || return 1
   system32=$("$E2E_WINE" winepath -u 'C:\windows\system32' </dev/null 2>/dev/null | tr -d '\r')
   IIS_RESET=${system32%/}/iisreset.exe
   cp "$3" "$IIS_RESET" || return 1
@@ -52,17 +54,20 @@ iis_maint_cleanup() {
   e2e_sc stop $IIS_ADMIN >/dev/null
   e2e_sc delete $IIS_ADMIN >/dev/null
   iis_double_unregister
-  e2e_reg delete "$IIS_SNAPSHOT_KEY" /f
-  if [ -z "${IIS_INETSTP_KEPT:-}" ]; then e2e_reg delete "$IIS_INETSTP_KEY" /f
-  else e2e_reg delete "$IIS_INETSTP_KEY" /v PathWWWRoot /f; fi
-  [ -n "${IIS_RESET:-}" ] && rm -f "$IIS_RESET" "${IIS_RESET%/*}/commandline.txt"
-  [ -n "${IIS_REPORTS:-}" ] && rm -rf "$IIS_REPORTS"
+  e2e_reg delete "$IIS_SNAPSHOT_KEY" /f || true
+  if [ -z "${IIS_INETSTP_KEPT:-}" ]; then e2e_reg delete "$IIS_INETSTP_KEY" /f || true
+  else e2e_reg delete "$IIS_INETSTP_KEY" /v PathWWWRoot /f || true; fi
+  if [ -n "${IIS_RESET:-}" ]; then rm -f "$IIS_RESET" "${IIS_RESET%/*}/commandline.txt"; fi
+  if [ -n "${IIS_REPORTS:-}" ]; then rm -rf "$IIS_REPORTS"; fi
   IIS_CLEANUP=
 }
 
 # iis_maint_build MSI TAG: the package of iis_maintenance.wxs for this work
 # directory.
 iis_maint_build() { e2e_wixl "$E2E_DIR/iis_maintenance.wxs" "$1" "$2" -D "WorkDir=$(e2e_windows_path "$E2E_WORK")"; }
+
+# iis_auth_flags KEY: KEY's AuthFlags record in metabase.txt, or nothing.
+iis_auth_flags() { iis_site_lines "$1" | grep '^6000 ' || true; }
 
 # iis_site_lines KEY: the records of metabase.txt's KEY (exact key line), one
 # a line without the indentation.
