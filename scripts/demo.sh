@@ -6,7 +6,8 @@
 # next section installs the end-to-end tests' packages for local groups,
 # firewall exceptions and folder sharing and shows what those actions passed
 # and logged; an IIS section runs the web-site dialog's actions and the web
-# deployment against the tests' metabase double; the last one runs the setup library's managed database action
+# deployment against the tests' metabase double, a second one the IIS state
+# and maintenance actions (settings snapshot, IISADMIN, removal); the last one runs the setup library's managed database action
 # through an installation, a major upgrade and a removal.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -24,9 +25,9 @@ echo "   $build/bin/OndexSetupCA.dll"
 
 source "$root/tests/e2e/lib.sh"
 source "$root/tests/e2e/sql_assembly_lib.sh"
-source "$root/tests/e2e/iis_web_lib.sh"
+source "$root/tests/e2e/iis_maintenance_lib.sh"
 trap 'echo "demo: stopped at line $LINENO" >&2' ERR
-trap 'sql_double_restore; iis_double_unregister; e2e_settings_clear; WINEPREFIX="$build/wineprefix" wineserver -k >/dev/null 2>&1 || true' EXIT
+trap 'sql_double_restore; iis_maint_cleanup; iis_double_unregister; e2e_settings_clear; WINEPREFIX="$build/wineprefix" wineserver -k >/dev/null 2>&1 || true' EXIT
 
 describe_result() {
   case $1 in
@@ -246,6 +247,49 @@ echo "Metabase after (diff): ConfigureWebDeferred allowed ASP.NET v2.0, EnableAS
 echo "SetEnable64BitMode switched the application pools to 64-bit:"
 diff "$root/tests/e2e/metabase.txt" metabase.txt | sed 's/^/    /' || true
 iis_double_unregister
+
+# ---- IIS: the settings snapshot, the IIS Admin service and the removal ----
+
+echo
+echo "== IIS: ProtectIISSettings and its restore, IISADMIN checked and stopped, the site's clean-up on removal"
+echo "The metabase double again (seeded from tests/e2e/metabase_maintenance.txt), the tests' service registered as"
+echo "IISADMIN with sc, the stand-in iisreset.exe in the prefix's system32 and C:\\OndexReports as the root of site 2"
+echo "(\"Ondex Reports\"); all of it is removed at the end of the section."
+e2e_init "$build/bin/OndexSetupCA.dll" "$build/wine-run.sh" "$build/demo/iis_maintenance"
+iis_maint_setup "$build/tests/metabase_double.dll" "$build/tests/ondex_test_service.exe" \
+  "$build/tests/iisreset/system32/iisreset.exe"
+iis_admin_start
+iis_maint_build maint.msi demo-iismaint
+echo "IISADMIN state before: $(iis_admin_state) (4 running); AuthFlags before: site 1 \"$(iis_auth_flags /LM/W3SVC/1)\","
+echo "site 2 none"
+e2e_install maint.msi install.log
+echo "wine msiexec /i maint.msi /qn /l*vx $E2E_WORK/install.log -> exit code $E2E_RC"
+report_library_lines install.log.txt CheckIISState StopIISAdminService GetPathWWWRoot GetDotNetFrameworkPath \
+  Debug_ShowIIsWebQuery IIsReset ChangeAuthFlags ProtectIISSettings RestoreIISSettings SetPiplineModeClassic
+echo "Properties:"
+for name in CheckIISStatePort CheckIISStateResult CheckIISStateException StartingIISAdminService STARTIIS IISROOTDIR \
+  DOTNETFRAMEWORKPATH; do
+  printf '    %-35s %s\n' "$name" "$(e2e_property install.log.txt $name)"
+done
+echo "IISADMIN state after: $(iis_admin_state) (1 stopped); iisreset.exe was started as: $(e2e_text "${IIS_RESET%/*}/commandline.txt")"
+echo "The snapshot $IIS_SNAPSHOT_KEY as the deferred ChangeAuthFlags found it, before it set site 1's"
+echo "AuthFlags to 16 in the metabase file:"
+e2e_text snapshot.txt | grep REG_DWORD | sed 's/^ */    /'
+echo "After RestoreIISSettings (queued by ProtectIISSettings, run after ChangeAuthFlags): site 1 \"$(iis_auth_flags /LM/W3SVC/1)\","
+echo "site 2 \"$(iis_auth_flags /LM/W3SVC/2)\" (user type 2); the snapshot key is $(e2e_reg query "$IIS_SNAPSHOT_KEY" && echo "still there" || echo gone)."
+echo "SetPiplineModeClassic (data \"OndexAlmanac\") wrote the pool's pipeline mode: \"$(iis_site_lines /LM/W3SVC/AppPools/OndexAlmanac)\""
+cp metabase.txt metabase.installed.txt
+e2e_uninstall maint.msi remove.log
+echo
+echo "-- Removal with IISADMIN stopped: CheckIISState's question goes to the engine, whose answer counts as No"
+echo "wine msiexec /x maint.msi /qn /l*vx $E2E_WORK/remove.log -> exit code $E2E_RC"
+report_library_lines remove.log.txt CheckIISState SetDeleteWebSiteStuff DeleteWebSiteStuff SetDeleteVirtualRootXP \
+  DeleteVirtualRootXP
+echo "CheckIISStateResult = $(e2e_property remove.log.txt CheckIISStateResult); C:\\OndexReports is $(
+  [ -e "$IIS_REPORTS" ] && echo "still there" || echo "deleted with its tree")"
+echo "Metabase, installed against removed (diff):"
+diff metabase.installed.txt metabase.txt | sed 's/^/    /' || true
+iis_maint_cleanup
 
 # ---- The setup library's managed database action ----
 

@@ -6,14 +6,14 @@
 # e2e_windows_path PATH: the prefix's name of a Linux path (drive Z:).
 e2e_windows_path() { echo "Z:${1//\//\\}"; }
 
-# iis_double_register DOUBLE_DLL (in the work directory): copies the double
-# and the seed metabase (metabase.txt beside this file) into the work
-# directory, names the metabase file through the environment that msiexec's
+# iis_double_register DOUBLE_DLL [SEED] (in the work directory): copies the
+# double and the seed metabase (SEED, by default metabase.txt beside this
+# file) into the work directory as metabase.txt, names the metabase file through the environment that msiexec's
 # custom-action servers inherit, and registers the double until
 # iis_double_unregister.
 iis_double_register() {
   cp "$1" metabase_double.dll || return 1
-  cp "$E2E_DIR/metabase.txt" metabase.txt || return 1
+  cp "${2:-$E2E_DIR/metabase.txt}" metabase.txt || return 1
   IIS_DOUBLE=$(e2e_windows_path "$E2E_WORK/metabase_double.dll")
   export OXIIS_METABASE_FILE
   OXIIS_METABASE_FILE=$(e2e_windows_path "$E2E_WORK/metabase.txt")
