@@ -7,7 +7,8 @@
 # firewall exceptions and folder sharing and shows what those actions passed
 # and logged; an IIS section runs the web-site dialog's actions and the web
 # deployment against the tests' metabase double, a second one the IIS state
-# and maintenance actions (settings snapshot, IISADMIN, removal); the last one runs the setup library's managed database action
+# and maintenance actions (settings snapshot, IISADMIN, removal) and the SSL
+# binding; the last one runs the setup library's managed database action
 # through an installation, a major upgrade and a removal.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -290,6 +291,26 @@ echo "CheckIISStateResult = $(e2e_property remove.log.txt CheckIISStateResult); 
 echo "Metabase, installed against removed (diff):"
 diff metabase.installed.txt metabase.txt | sed 's/^/    /' || true
 iis_maint_cleanup
+
+echo
+echo "-- InstallSSL: selfssl.exe (the tests' stand-in, which writes the certificate hash into the double's"
+echo "metabase as the real tool writes it into IIS) for the site on port 80, then a given hash for the site on 8081"
+e2e_init "$build/bin/OndexSetupCA.dll" "$build/wine-run.sh" "$build/demo/iis_ssl"
+iis_double_register "$build/tests/metabase_double.dll"
+mkdir -p tools && cp "$build/tests/selfssl/selfssl.exe" tools/
+tools=$(e2e_windows_path "$E2E_WORK/tools")
+e2e_wixl "$root/tests/e2e/iis_ssl.wxs" ssl.msi demo-iisssl
+e2e_install ssl.msi tool.log "SSLDATA=$tools|||80|||almanac.ondex.test|||443"
+echo "wine msiexec /i ssl.msi /qn /l*vx $E2E_WORK/tool.log SSLDATA=<tools>|||80|||almanac.ondex.test|||443 -> exit code $E2E_RC"
+echo "    selfssl.exe was run as: $(e2e_text tools/commandline.txt)"
+e2e_uninstall ssl.msi remove.log
+e2e_wixl "$root/tests/e2e/iis_ssl.wxs" hash.msi demo-iisssl
+e2e_install hash.msi hash.log 'SSLDATA=C:\NoTools|||8081|||reports|||8443|||0a1BfF'
+echo "wine msiexec /i hash.msi /qn /l*vx $E2E_WORK/hash.log SSLDATA=C:\\NoTools|||8081|||reports|||8443|||0a1BfF -> exit code $E2E_RC"
+e2e_uninstall hash.msi remove.log
+echo "Metabase after both (diff: SSLCertHash 5506 on site 1; hash, store name 5511 and SecureBindings 2021 on site 2):"
+diff "$root/tests/e2e/metabase.txt" metabase.txt | sed 's/^/    /' || true
+iis_double_unregister
 
 # ---- The setup library's managed database action ----
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "iis/metabase.h"
+#include "support/com_counted.h"
 
 namespace ondex::test {
 
@@ -16,29 +17,6 @@ long g_live = 0;
 int g_unexpected = 0;
 
 HRESULT Unexpected() { return ++g_unexpected, E_NOTIMPL; }
-
-// Reference counting for one interface; the object deletes itself.
-template <typename I, const IID& kIid>
-class Counted : public I {
-public:
-    virtual ~Counted() = default;
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        *out = nullptr;
-        if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, kIid)) return E_NOINTERFACE;
-        *out = static_cast<I*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --references_;
-        if (!left) delete this;
-        return left;
-    }
-
-private:
-    ULONG references_ = 1;
-};
 
 // Counts the objects handed to the product.
 struct Tracked {

@@ -33,24 +33,6 @@ void AddWebTables(TestPackage& package) {
     }
 }
 
-Lines Column(MSIHANDLE session, const std::wstring& query) {
-    Lines values;
-    const MSIHANDLE database = MsiGetActiveDatabase(session);
-    MSIHANDLE view = 0, record = 0;
-    MsiDatabaseOpenViewW(database, query.c_str(), &view);
-    MsiViewExecute(view, 0);
-    while (MsiViewFetch(view, &record) == ERROR_SUCCESS) {
-        wchar_t value[80];
-        DWORD size = 80;
-        MsiRecordGetStringW(record, 1, value, &size);
-        values.push_back(value);
-        MsiCloseHandle(record);
-    }
-    MsiCloseHandle(view);
-    MsiCloseHandle(database);
-    return values;
-}
-
 }  // namespace
 
 TEST(WebDialog, PreInitKeepsOnlyTheWebOfTheRunningWindowsVersionInAllThreeTables) {
@@ -60,9 +42,9 @@ TEST(WebDialog, PreInitKeepsOnlyTheWebOfTheRunningWindowsVersionInAllThreeTables
         const MSIHANDLE session = package.Session();
         MsiSetPropertyW(session, L"VersionNT", version);
         EXPECT_EQ(0u, PreInitIIsWebData(session));
-        EXPECT_EQ(Lines{kept}, Column(session, L"SELECT `Web` FROM `IIsWebSite`")) << version;
-        EXPECT_EQ(Lines{kept}, Column(session, L"SELECT `Web_` FROM `IIsWebAddress`")) << version;
-        EXPECT_EQ(Lines{kept}, Column(session, L"SELECT `Web_` FROM `IIsWebVirtualDir`")) << version;
+        EXPECT_EQ(Lines{kept}, package.Column(L"SELECT `Web` FROM `IIsWebSite`")) << version;
+        EXPECT_EQ(Lines{kept}, package.Column(L"SELECT `Web_` FROM `IIsWebAddress`")) << version;
+        EXPECT_EQ(Lines{kept}, package.Column(L"SELECT `Web_` FROM `IIsWebVirtualDir`")) << version;
     }
 }
 

@@ -144,6 +144,17 @@ std::wstring TestPackage::Get(const std::wstring& name) {
     return ReadText([&](wchar_t* text, DWORD* size) { MsiGetPropertyW(Session(), name.c_str(), text, size); });
 }
 
+std::vector<std::wstring> TestPackage::Column(const std::wstring& query) {
+    std::vector<std::wstring> values;
+    const platform::UniqueMsiHandle database(MsiGetActiveDatabase(Session()));
+    platform::UniqueMsiHandle view, record;
+    if (MsiDatabaseOpenViewW(database.get(), query.c_str(), view.put()) != ERROR_SUCCESS) return values;
+    MsiViewExecute(view.get(), 0);
+    while (MsiViewFetch(view.get(), record.put()) == ERROR_SUCCESS)
+        values.push_back(ReadText([&](wchar_t* text, DWORD* size) { MsiRecordGetStringW(record.get(), 1, text, size); }));
+    return values;
+}
+
 const std::wstring& TestPackage::Commit() {
     if (database_) {
         Check(MsiDatabaseCommit(database_.get()), "MsiDatabaseCommit");

@@ -34,6 +34,8 @@ public:
     TestPackage& Binary(const std::wstring& name, const std::wstring& path);
     // A property's value in the session (opening it).
     std::wstring Get(const std::wstring& name);
+    // The first column of a query's rows in the session's database (opening it).
+    std::vector<std::wstring> Column(const std::wstring& query);
     // Sets a property in the session (opening it).
     void Set(const std::wstring& name, const std::wstring& value);
 

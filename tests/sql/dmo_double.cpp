@@ -1,0 +1,102 @@
+#include "sql/dmo_double.h"
+
+#include <oleauto.h>
+
+#include "sql/sql_instances.h"
+#include "support/com_counted.h"
+
+namespace ondex::test {
+
+namespace {
+
+long g_live = 0;
+
+// A dispatch object of named members; the type information is never asked for.
+class Dispatch : public Counted<IDispatch, IID_IDispatch, sql::kIidDmoServer> {
+public:
+    explicit Dispatch(const DmoDouble& script) : script_(script) { ++g_live; }
+    ~Dispatch() override { --g_live; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
+        const DISPID id = count == 1 ? Member(names[0]) : DISPID_UNKNOWN;
+        return (ids[0] = id) == DISPID_UNKNOWN ? DISP_E_UNKNOWNNAME : S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override { return *count = 0, S_OK; }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+
+protected:
+    virtual DISPID Member(const std::wstring& name) const = 0;
+    const DmoDouble& script_;
+};
+
+class NameList : public Dispatch {
+public:
+    using Dispatch::Dispatch;
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* parameters, VARIANT* result, EXCEPINFO*,
+                                     UINT*) override {
+        if (id == 1) {
+            result->vt = VT_I4;
+            result->lVal = static_cast<LONG>(script_.names.size());
+            return S_OK;
+        }
+        if (parameters->cArgs != 1 || parameters->rgvarg[0].vt != VT_I4) return DISP_E_BADPARAMCOUNT;
+        const LONG index = parameters->rgvarg[0].lVal;
+        if (index == script_.failingItem) return DISP_E_EXCEPTION;
+        if (index < 0 || index >= static_cast<LONG>(script_.names.size())) return DISP_E_BADINDEX;
+        result->vt = VT_BSTR;
+        result->bstrVal = ::SysAllocString(script_.names[index].c_str());
+        return S_OK;
+    }
+
+private:
+    DISPID Member(const std::wstring& name) const override {
+        return name == L"Count" ? 1 : name == L"Item" ? 2 : DISPID_UNKNOWN;
+    }
+};
+
+class Server : public Dispatch {
+public:
+    using Dispatch::Dispatch;
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
+                                     UINT*) override {
+        if (script_.listFails) return DISP_E_EXCEPTION;
+        result->vt = VT_DISPATCH;
+        result->pdispVal = new NameList(script_);
+        return S_OK;
+    }
+
+private:
+    DISPID Member(const std::wstring& name) const override { return name == L"ListInstalledInstances" ? 1 : DISPID_UNKNOWN; }
+};
+
+class Factory : public Counted<IClassFactory, IID_IClassFactory> {
+public:
+    explicit Factory(const DmoDouble& script) : script_(script) {}
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown*, REFIID iid, void** out) override {
+        auto* server = new Server(script_);
+        const HRESULT hr = server->QueryInterface(iid, out);
+        server->Release();
+        return hr;
+    }
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
+
+private:
+    const DmoDouble& script_;
+};
+
+}  // namespace
+
+DmoDouble::DmoDouble() {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    auto* factory = new Factory(*this);
+    CoRegisterClassObject(sql::kClsidDmoServer, factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie_);
+    factory->Release();
+}
+
+DmoDouble::~DmoDouble() {
+    CoRevokeClassObject(cookie_);
+    CoUninitialize();
+}
+
+long DmoDouble::Live() { return g_live; }
+
+}  // namespace ondex::test

@@ -1,0 +1,29 @@
+#pragma once
+// The SQL-DMO server as instance discovery calls it, through IDispatch only:
+// ListInstalledInstances answers a name list with Count and Item. Registered
+// with CoRegisterClassObject for the object's life on the test thread.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace ondex::test {
+
+class DmoDouble {
+public:
+    DmoDouble();
+    ~DmoDouble();
+    DmoDouble(const DmoDouble&) = delete;
+    DmoDouble& operator=(const DmoDouble&) = delete;
+
+    std::vector<std::wstring> names;
+    bool listFails = false;  // ListInstalledInstances raises an exception
+    int failingItem = -1;    // the item at this index raises an exception
+    // Objects handed out and not yet released.
+    static long Live();
+
+private:
+    DWORD cookie_ = 0;
+};
+
+}  // namespace ondex::test
