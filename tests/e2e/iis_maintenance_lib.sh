@@ -38,6 +38,10 @@ iis_maint_setup() {
   e2e_sc delete $IIS_ADMIN >/dev/null
   e2e_sc create $IIS_ADMIN binpath= "$(e2e_windows_path "$(realpath "$2")")" >/dev/null
   [ -n "$(iis_admin_state)" ] || return 1
+  # Wine's service manager can miss the first start in a fresh or idle
+  # prefix: one start and stop before the package meets the service.
+  iis_admin_start || iis_admin_start || iis_admin_start
+  e2e_sc stop $IIS_ADMIN >/dev/null
   system32=$("$E2E_WINE" winepath -u 'C:\windows\system32' </dev/null 2>/dev/null | tr -d '\r')
   IIS_RESET=${system32%/}/iisreset.exe
   cp "$3" "$IIS_RESET" || return 1
