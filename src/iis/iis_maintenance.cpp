@@ -43,10 +43,9 @@ void DeleteFolderTree(MSIHANDLE hInstall, const std::wstring& path) {
         LogTimestamped(hInstall, (L"The folder '" + path + L"' is not deleted.").c_str());
         return;
     }
-    try {
-        OxSetupLib::RequireTrusted(*folder);
-    } catch (const OxSetupLib::OxWinError& refused) {
-        LogTimestamped(hInstall, refused.DisplayText().c_str());
+    std::wstring refusal;
+    if (!OxSetupLib::IsTrusted(*folder, &refusal)) {
+        LogTimestamped(hInstall, refusal.c_str());
         return;
     }
     const std::wstring from = *folder + L'\0';  // a list of one, closed by a second null

@@ -73,13 +73,8 @@ std::wstring SiteOnPort(const std::wstring& port) {
 
 // selfssl.exe runs elevated: one a standard user could have planted (a link,
 // or a file or folder of another owner) is not run. True when it may run.
-bool ToolIsTrusted(const std::wstring& toolFolder, std::wstring* refusal) try {
-    OxSetupLib::RequireTrusted(toolFolder);
-    OxSetupLib::RequireTrusted(toolFolder + L"\\selfssl.exe");
-    return true;
-} catch (const OxSetupLib::OxWinError& error) {
-    *refusal = error.DisplayText();
-    return false;
+bool ToolIsTrusted(const std::wstring& toolFolder, std::wstring* refusal) {
+    return OxSetupLib::IsTrusted(toolFolder, refusal) && OxSetupLib::IsTrusted(toolFolder + L"\\selfssl.exe", refusal);
 }
 
 void RunSelfSsl(UINT& result, const wchar_t* actionName, UINT flags, MSIHANDLE hInstall, const SslRequest& request,

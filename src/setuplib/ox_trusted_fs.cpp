@@ -86,6 +86,14 @@ DWORD RequireTrusted(const OxMsiString& path) {
     return attributes;
 }
 
+bool IsTrusted(const OxMsiString& path, std::wstring* refusal) try {
+    RequireTrusted(path);
+    return true;
+} catch (const OxWinError& error) {
+    *refusal = error.DisplayText();
+    return false;
+}
+
 void CreateTrustedDirectory(const OxMsiString& path) {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(ProtectedFolderSddl().c_str(), SDDL_REVISION_1,

@@ -11,6 +11,9 @@ namespace OxSetupLib {
 // Refuses `path` when it is a reparse point or has an untrusted owner; gives
 // its attributes, INVALID_FILE_ATTRIBUTES for a missing path.
 DWORD RequireTrusted(const OxMsiString& path);
+// The same check without throwing: false, with the refusal's text, when
+// `path` may not be used.
+bool IsTrusted(const OxMsiString& path, std::wstring* refusal);
 // One folder level: created with full control for SYSTEM, Administrators and
 // this process's user, inherited below and nothing taken from the parent; an
 // existing one must be a trusted folder.

@@ -12,16 +12,9 @@ namespace {
 
 constexpr char kTraceKey[] = "INTF_EnumSqlServerInstanceNames";
 constexpr wchar_t kScope[] = L"EnumSqlServerInstanceNames";
-constexpr DWORD kComputerNameChars = 32;
 
 void TraceFailure(const wchar_t* title, const std::wstring& text) {
     runtime::TraceIf(runtime::GetTracerFlags(kTraceKey), runtime::TF_ERROR, kScope, title, L"%s", text.c_str());
-}
-
-std::wstring ComputerName() {
-    wchar_t name[kComputerNameChars] = L"";
-    DWORD size = kComputerNameChars;
-    return ::GetComputerNameW(name, &size) ? name : L"";
 }
 
 // One IDispatch call by member name; `result` receives the answer.
@@ -66,7 +59,7 @@ void ListInstances(IDispatch* server, const std::wstring& computerName, std::vec
 }
 
 void CollectFromDmo(std::vector<std::wstring>& instances) {
-    const std::wstring computerName = ComputerName();
+    const std::wstring computerName = LocalComputerName();
     platform::ComPtr<IUnknown> created;
     HRESULT hr = ::CoCreateInstance(kClsidDmoServer, nullptr, CLSCTX_INPROC_SERVER, kIidDmoServer, created.put_void());
     platform::ComPtr<IDispatch> server;
@@ -80,6 +73,13 @@ void CollectFromDmo(std::vector<std::wstring>& instances) {
 }
 
 }  // namespace
+
+std::wstring LocalComputerName() {
+    constexpr DWORD kChars = 32;
+    wchar_t name[kChars] = L"";
+    DWORD size = kChars;
+    return ::GetComputerNameW(name, &size) ? name : L"";
+}
 
 std::vector<std::wstring> EnumSqlServerInstanceNames() {
     std::vector<std::wstring> instances;

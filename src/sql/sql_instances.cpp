@@ -88,19 +88,13 @@ void RemoveInternalInstances(std::vector<std::wstring>& instances, MSIHANDLE hIn
     });
 }
 
-std::wstring ComputerName() {
-    wchar_t name[32] = L"";
-    DWORD size = 32;
-    return ::GetComputerNameW(name, &size) ? name : L"";
-}
-
 // Offers each entry as a ComboBox row (Order 1, 2, …) and preselects the one
 // of the highest preference level, else the first. Returns the level reached.
 int OfferInstances(const std::vector<std::wstring>& instances, MSIHANDLE hInstall, UINT flags, const wchar_t* actionName) {
     platform::UniqueMsiHandle view, columns;  // kept across the rows, closed at the end
     MSIHANDLE* const viewSlot = view.put();
     MSIHANDLE* const columnsSlot = columns.put();
-    const std::wstring computerName = ComputerName();
+    const std::wstring computerName = LocalComputerName();
     std::wstring preselected;
     int level = 1, order = 1;
     HRESULT last = S_OK;

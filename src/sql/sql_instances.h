@@ -18,6 +18,9 @@ inline constexpr IID kIidDmoServer = {0x10020205, 0xE260, 0x11CF, {0xAE, 0x68, 0
 inline constexpr wchar_t kInstanceNamesKey[] = L"SOFTWARE\\Microsoft\\Microsoft SQL Server\\Instance Names\\SQL";
 inline constexpr wchar_t kSqlServerKey[] = L"SOFTWARE\\Microsoft\\Microsoft SQL Server";
 
+// This computer's name (at most 31 characters), empty when it cannot be read.
+std::wstring LocalComputerName();
+
 // The instances SQL-DMO lists, named through IDispatch so that no guessed
 // vtable slot is called; empty when COM or SQL-DMO is missing. Never throws.
 std::vector<std::wstring> EnumSqlServerInstanceNames();
