@@ -42,6 +42,7 @@ iis_maint_setup() {
   # prefix: one start and stop before the package meets the service.
   iis_admin_start || iis_admin_start || iis_admin_start
   e2e_sc stop $IIS_ADMIN >/dev/null
+  sleep 1  # the service's process ends a moment after it reports stopped
   system32=$("$E2E_WINE" winepath -u 'C:\windows\system32' </dev/null 2>/dev/null | tr -d '\r')
   IIS_RESET=${system32%/}/iisreset.exe
   cp "$3" "$IIS_RESET" || return 1

@@ -42,11 +42,19 @@ DWORD StateOf(const wchar_t* name) {
     return service && QueryServiceStatus(service.get(), &status) ? status.dwCurrentState : 0;
 }
 
+// Stops the service and waits until its process is gone too: Wine's service
+// manager hands a start to a process that is still ending, which then never
+// answers (1053).
 void StopAndWait(SC_HANDLE service) {
+    SERVICE_STATUS_PROCESS process{};
+    DWORD size = 0;
+    QueryServiceStatusEx(service, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&process), sizeof process, &size);
+    const ondex::platform::UniqueHandle running(OpenProcess(SYNCHRONIZE, FALSE, process.dwProcessId));
     SERVICE_STATUS status{};
     ControlService(service, SERVICE_CONTROL_STOP, &status);
     for (int i = 0; i < 100 && QueryServiceStatus(service, &status) && status.dwCurrentState != SERVICE_STOPPED; ++i)
         Sleep(50);
+    if (running) WaitForSingleObject(running.get(), 5000);
 }
 
 // "IISADMIN" and a service that depends on it, both the test service,
