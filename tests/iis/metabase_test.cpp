@@ -266,7 +266,7 @@ TEST_F(Metabase, StartThroughAdsiSetsTheServerStateOrStoresTheError) {
     }
 }
 
-// Each activation of a missing class with context 23 takes Wine about 10 s,
+// Each activation of a missing class with context 23 can take Wine about 10 s,
 // so one call per kind of object: the shared pair, a private admin object
 // and the ADSI moniker.
 TEST(MetabaseUnregistered, MissingIisClassesGiveTheFailureResults) {
