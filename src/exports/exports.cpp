@@ -17,6 +17,7 @@
 #include "iis/web_deploy.h"
 #include "iis/web_dialog.h"
 #include "sql/sql_instances.h"
+#include "sql/sql_setup.h"
 #include "iis/iis_state.h"
 
 #define ONDEX_CLASSIC_ACTION(Name, Impl) \
@@ -97,6 +98,13 @@ ONDEX_CLASSIC_ACTION(Debug_ShowIIsWebQuery, ondex::iis::Debug_ShowIIsWebQueryImp
 // SQL instance choice.
 ONDEX_CLASSIC_ACTION(EnumerateSQLInstances, ondex::sql::EnumerateSQLInstancesImpl)
 ONDEX_CLASSIC_ACTION(ParseSQLInstanceName, ondex::sql::ParseSQLInstanceNameImpl)
+
+// SQL setup.
+ONDEX_CLASSIC_ACTION(GeneratePartitionsSQLCode, ondex::sql::GeneratePartitionsSQLCodeImpl)
+ONDEX_CLASSIC_ACTION(InstallSQLServerInstance, ondex::sql::InstallSQLServerInstanceImpl)
+ONDEX_CLASSIC_ACTION(SetWinAuthMode, ondex::sql::SetWinAuthModeImpl)
+ONDEX_CLASSIC_ACTION(EnableWinAuth, ondex::sql::EnableWinAuthImpl)
+ONDEX_CLASSIC_ACTION(DisableWinAuth, ondex::sql::DisableWinAuthImpl)
 
 // Managed extension actions, run by the setup library.
 ONDEX_SETUPLIB_ACTION(OxaSQLAssemblyCaller, OxSQLAssemblyCaller)

@@ -7,36 +7,12 @@
 #include <string>
 
 #include "iis/metabase_model.h"
+#include "support/standin_record.h"
 
-namespace {
-
-std::wstring Beside(const wchar_t* name) {
-    wchar_t self[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    const std::wstring path(self);
-    return path.substr(0, path.rfind(L'\\') + 1) + name;
-}
-
-std::wstring Environment(const wchar_t* name) {
-    wchar_t value[MAX_PATH] = {};
-    const DWORD length = GetEnvironmentVariableW(name, value, MAX_PATH);
-    return length > 0 && length < MAX_PATH ? value : L"";
-}
-
-void RecordCommandLine() {
-    const HANDLE file = CreateFileW(Beside(L"commandline.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
-    const char* line = GetCommandLineA();
-    DWORD written = 0;
-    WriteFile(file, line, static_cast<DWORD>(strlen(line)), &written, nullptr);
-    CloseHandle(file);
-}
-
-}  // namespace
+using ondex::test::Environment;
 
 int main() {
-    RecordCommandLine();
+    ondex::test::RecordCommandLine();
     if (!Environment(L"OXIIS_SELFSSL_FAIL").empty()) {
         puts("selfssl: the certificate could not be created");
         return 1;

@@ -231,15 +231,7 @@ TEST(ShellProgress, HiddenCommandLinesAreMaskedInTheTraceEvents) {
 
 TEST(ShellProgress, NoPlantedSecretReachesTheLogTheTraceFileOrABoxWithEveryTraceScopeOn) {
     const std::wstring secret = L"S3cretPassw0rd";
-    OndexRegistryScope registry;
-    // Every scope traces on every channel: (flags AND 0) XOR 0x707.
-    OndexRegistryScope::SetDword(L"SOFTWARE\\Ondex\\setupdebug", L"@TRACERFLAGS_ANDORMASK", 0);
-    OndexRegistryScope::SetDword(L"SOFTWARE\\Ondex\\setupdebug", L"@TRACERFLAGS_XORMASK", 0x707);
-    TempFolder folder;
-    wchar_t saved[MAX_PATH];
-    GetCurrentDirectoryW(MAX_PATH, saved);
-    SetCurrentDirectoryW(folder.Path().c_str());
-    runtime::Tracer().Close();
+    EveryTraceOn trace;
     {
         TestPackage package;
         package.Property(L"ShellCommandHidden", TestTool(L"exit:0 " + secret))
@@ -260,9 +252,7 @@ TEST(ShellProgress, NoPlantedSecretReachesTheLogTheTraceFileOrABoxWithEveryTrace
         for (const auto& message : log.messages()) EXPECT_EQ(std::wstring::npos, message.text.find(secret)) << message.text;
         for (const auto& box : boxes.boxes()) EXPECT_EQ(std::wstring::npos, box.text.find(secret)) << box.text;
     }
-    runtime::Tracer().Close();
-    SetCurrentDirectoryW(saved);
-    const std::string tlk = ReadFileBytes(folder.File(L"tlk"));
+    const std::string tlk = trace.Text();
     EXPECT_NE(std::string::npos, tlk.find("Deleting MsiProperty ShellCommandHidden"));
     EXPECT_EQ(std::string::npos, tlk.find("S3cretPassw0rd"));
 }

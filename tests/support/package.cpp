@@ -9,6 +9,8 @@
 #include <regex>
 #include <stdexcept>
 
+#include "runtime/tracer.h"
+
 namespace ondex::test {
 
 namespace {
@@ -276,6 +278,26 @@ TempFolder::~TempFolder() {
     op.pFrom = from.c_str();
     op.fFlags = FOF_NO_UI;
     SHFileOperationW(&op);
+}
+
+EveryTraceOn::EveryTraceOn() {
+    OndexRegistryScope::SetDword(L"SOFTWARE\\Ondex\\setupdebug", L"@TRACERFLAGS_ANDORMASK", 0);
+    OndexRegistryScope::SetDword(L"SOFTWARE\\Ondex\\setupdebug", L"@TRACERFLAGS_XORMASK", 0x707);
+    wchar_t saved[MAX_PATH] = L"";
+    GetCurrentDirectoryW(MAX_PATH, saved);
+    saved_ = saved;
+    SetCurrentDirectoryW(folder_.Path().c_str());
+    runtime::Tracer().Close();
+}
+
+EveryTraceOn::~EveryTraceOn() {
+    runtime::Tracer().Close();
+    SetCurrentDirectoryW(saved_.c_str());
+}
+
+std::string EveryTraceOn::Text() {
+    runtime::Tracer().Close();
+    return ReadFileBytes(folder_.File(L"tlk"));
 }
 
 std::wstring TestFolder() {

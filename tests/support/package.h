@@ -116,6 +116,23 @@ private:
     std::wstring path_;
 };
 
+// Every trace scope on every channel (settings masks AND 0, XOR 0x707), the
+// trace file "tlk" written in a fresh current folder; Text() closes it and
+// reads it. The previous folder and settings come back at the end.
+class EveryTraceOn {
+public:
+    EveryTraceOn();
+    ~EveryTraceOn();
+    EveryTraceOn(const EveryTraceOn&) = delete;
+    EveryTraceOn& operator=(const EveryTraceOn&) = delete;
+    std::string Text();
+
+private:
+    OndexRegistryScope registry_;
+    TempFolder folder_;
+    std::wstring saved_;
+};
+
 // SQL literals for Row: a quoted text, or a number; empty (null) for an empty text or no number.
 std::wstring Quoted(const std::wstring& text);
 std::wstring Number(std::optional<int> value);
