@@ -14,7 +14,7 @@ long g_live = 0;
 // A dispatch object of named members; the type information is never asked for.
 class Dispatch : public Counted<IDispatch, IID_IDispatch, sql::kIidDmoServer> {
 public:
-    explicit Dispatch(const DmoDouble& script) : script_(script) { ++g_live; }
+    explicit Dispatch(const DmoScript& script) : script_(script) { ++g_live; }
     ~Dispatch() override { --g_live; }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
         const DISPID id = count == 1 ? Member(names[0]) : DISPID_UNKNOWN;
@@ -25,7 +25,7 @@ public:
 
 protected:
     virtual DISPID Member(const std::wstring& name) const = 0;
-    const DmoDouble& script_;
+    const DmoScript& script_;
 };
 
 class NameList : public Dispatch {
@@ -70,7 +70,7 @@ private:
 
 class Factory : public Counted<IClassFactory, IID_IClassFactory> {
 public:
-    explicit Factory(const DmoDouble& script) : script_(script) {}
+    explicit Factory(const DmoScript& script) : script_(script) {}
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown*, REFIID iid, void** out) override {
         auto* server = new Server(script_);
         const HRESULT hr = server->QueryInterface(iid, out);
@@ -80,14 +80,16 @@ public:
     HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
 
 private:
-    const DmoDouble& script_;
+    const DmoScript& script_;
 };
 
 }  // namespace
 
+IClassFactory* NewDmoClassObject(const DmoScript& script) { return new Factory(script); }
+
 DmoDouble::DmoDouble() {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    auto* factory = new Factory(*this);
+    IClassFactory* factory = NewDmoClassObject(*this);
     CoRegisterClassObject(sql::kClsidDmoServer, factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie_);
     factory->Release();
 }

@@ -9,16 +9,22 @@
 
 namespace ondex::test {
 
-class DmoDouble {
+struct DmoScript {
+    std::vector<std::wstring> names;
+    bool listFails = false;  // ListInstalledInstances raises an exception
+    int failingItem = -1;    // the item at this index raises an exception
+};
+
+// The class object of the server; the script must outlive what it hands out.
+IClassFactory* NewDmoClassObject(const DmoScript& script);
+
+class DmoDouble : public DmoScript {
 public:
     DmoDouble();
     ~DmoDouble();
     DmoDouble(const DmoDouble&) = delete;
     DmoDouble& operator=(const DmoDouble&) = delete;
 
-    std::vector<std::wstring> names;
-    bool listFails = false;  // ListInstalledInstances raises an exception
-    int failingItem = -1;    // the item at this index raises an exception
     // Objects handed out and not yet released.
     static long Live();
 

@@ -1,0 +1,46 @@
+# Helpers of the scenarios that run the SQL actions under msiexec with the
+# registrable SQL doubles (the e2e tests and the demo). Sourced; loads lib.sh
+# and the IIS helpers' path conversion when they are not loaded yet.
+[ -n "${E2E_DIR:-}" ] || source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+source "$E2E_DIR/iis_web_lib.sh"
+
+SQL_INSTANCES_KEY='HKLM\SOFTWARE\Microsoft\Microsoft SQL Server'
+
+# sql_doubles_register DOUBLE_DLL (in the work directory): copies the doubles
+# in, names their script sql_doubles.txt in the work directory through the
+# environment that msiexec's custom-action servers inherit, and registers
+# them until sql_doubles_unregister. The caller writes the script.
+sql_doubles_register() {
+  cp "$1" sql_doubles.dll || return 1
+  SQL_DOUBLES=$(e2e_windows_path "$E2E_WORK/sql_doubles.dll")
+  export OXSQL_DOUBLES_FILE
+  OXSQL_DOUBLES_FILE=$(e2e_windows_path "$E2E_WORK/sql_doubles.txt")
+  "$E2E_WINE" regsvr32 /s "$SQL_DOUBLES" </dev/null >/dev/null 2>&1
+}
+
+sql_doubles_unregister() {
+  [ -n "${SQL_DOUBLES:-}" ] || return 0
+  "$E2E_WINE" regsvr32 /s /u "$SQL_DOUBLES" </dev/null >/dev/null 2>&1
+  SQL_DOUBLES=
+}
+
+# sql_instances_add NAME...: instances in the registry's newer layout.
+sql_instances_add() {
+  local name
+  for name in "$@"; do
+    e2e_reg add "$SQL_INSTANCES_KEY\\Instance Names\\SQL" /v "$name" /t REG_SZ /d "MSSQL.$name" /f
+  done
+}
+sql_instances_clear() { e2e_reg delete "$SQL_INSTANCES_KEY" /f || true; }
+
+# sql_build_package MSI TAG [NAME=VALUE ...]: sql_setup.wxs with its ComboBox
+# and SqlDatabase tables and the given Property rows.
+sql_build_package() {
+  local msi=$1 tag=$2 table
+  shift 2
+  e2e_wixl "$E2E_DIR/sql_setup.wxs" "$msi" "$tag" || return 1
+  for table in ComboBox SqlDatabase; do
+    msibuild "$msi" -i "$E2E_DIR/$table.idt" || return 1
+  done
+  e2e_add_properties "$msi" "$@"
+}
