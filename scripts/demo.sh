@@ -8,7 +8,8 @@
 # and logged; an IIS section runs the web-site dialog's actions and the web
 # deployment against the tests' metabase double, a second one the IIS state
 # and maintenance actions (settings snapshot, IISADMIN, removal) and the SSL
-# binding; the last one runs the setup library's managed database action
+# binding; an SQL section the instance choice and the SQL setup actions with
+# the tests' SQL doubles; the last one runs the setup library's managed database action
 # through an installation, a major upgrade and a removal.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -27,8 +28,9 @@ echo "   $build/bin/OndexSetupCA.dll"
 source "$root/tests/e2e/lib.sh"
 source "$root/tests/e2e/sql_assembly_lib.sh"
 source "$root/tests/e2e/iis_maintenance_lib.sh"
+source "$root/tests/e2e/sql_lib.sh"
 trap 'echo "demo: stopped at line $LINENO" >&2' ERR
-trap 'sql_double_restore; iis_maint_cleanup; iis_double_unregister; e2e_settings_clear; WINEPREFIX="$build/wineprefix" wineserver -k >/dev/null 2>&1 || true' EXIT
+trap 'sql_double_restore; iis_maint_cleanup; iis_double_unregister; sql_doubles_unregister; sql_instances_clear; e2e_settings_clear; WINEPREFIX="$build/wineprefix" wineserver -k >/dev/null 2>&1 || true' EXIT
 
 describe_result() {
   case $1 in
@@ -311,6 +313,44 @@ e2e_uninstall hash.msi remove.log
 echo "Metabase after both (diff: SSLCertHash 5506 on site 1; hash, store name 5511 and SecureBindings 2021 on site 2):"
 diff "$root/tests/e2e/metabase.txt" metabase.txt | sed 's/^/    /' || true
 iis_double_unregister
+
+# ---- SQL Server: the instance choice and the setup actions ----
+
+echo
+echo "== SQL Server: the instance choice, the partition batch, the authentication switch, SQL Server Express setup"
+echo "Wine has no SQL Server: instances are written under HKLM\\SOFTWARE\\Microsoft\\Microsoft SQL Server for this"
+echo "section (MSSQLSERVER, ONDEX, ONDEXSQL2008R2, MICROSOFT##SSEE) and the tests' SQL-DMO double, registered as an"
+echo "in-process server, reports OTHERBOX\\SALES; a stand-in SQLEXPR32.exe records its command line."
+e2e_init "$build/bin/OndexSetupCA.dll" "$build/wine-run.sh" "$build/demo/sql_setup"
+sql_instances_clear
+sql_instances_add MSSQLSERVER ONDEX ONDEXSQL2008R2 "MICROSOFT##SSEE"
+printf 'dmo-instance OTHERBOX\\SALES\r\n' >sql_doubles.txt
+sql_doubles_register "$build/tests/sql_doubles.dll"
+mkdir -p express && cp "$build/tests/sqlexpress/SQLEXPR32.exe" express/
+e2e_settings_clear
+e2e_settings_dword EnumerateSQLInstances 516        # trace events to the trace file
+e2e_settings_dword GeneratePartitionsSQLCode 516
+e2e_settings_dword InstallSQLServerInstance 1028
+sql_build_package sql.msi demo-sql 'SQLUSERNAME=[ComputerName]\sa' SQLUSERPASSWORD=secret SERVICEACCOUNT=svc \
+  'PARTITIONS= Main Site ;Branch-2;;   '
+installer=$(e2e_windows_path "$E2E_WORK/express/SQLEXPR32.exe")
+e2e_install sql.msi install.log 'CHOSENINSTANCE=OTHERBOX\SALES' "SQLEXPR32=$installer" SQLINSTANCENEW=ONDEXNEW
+echo "wine msiexec /i sql.msi /qn /l*vx $E2E_WORK/install.log CHOSENINSTANCE=OTHERBOX\\SALES SQLEXPR32=<stand-in>"
+echo "SQLINSTANCENEW=ONDEXNEW -> exit code $E2E_RC"
+report_library_lines install.log.txt EnumerateSQLInstances ParseSQLInstanceName GeneratePartitionsSQLCode \
+  EnableWinAuth DisableWinAuth InstallSQLServerInstance
+echo "The instances offered as ComboBox rows (EnumerateSQLInstances' trace file):"
+grep -o 'Current Item: .*' tlk | tr -d '\r' | sed 's/^/    /'
+echo "Properties (Wine's engine formats the values it logs, so the batch is shown from the trace file):"
+for name in TEXT_SQLINSTANCENAME DISABLENEWINSTANCEOPTION RADIO_SQLINSTANCE SQLSERVER WIN_AUTH SERVICEACCOUNT; do
+  printf '    %-35s %s\n' "$name" "$(e2e_property install.log.txt $name)"
+done
+grep -o 'PARTITIONSSQLCODE: .*' tlk | tr -d '\r' | sed 's/^/    /'
+echo "SQLEXPR32.exe was run as: $(e2e_text express/commandline.txt)"
+e2e_uninstall sql.msi remove.log
+sql_doubles_unregister
+sql_instances_clear
+e2e_settings_clear
 
 # ---- The setup library's managed database action ----
 
