@@ -16,6 +16,7 @@
 #include "iis/iis_settings.h"
 #include "iis/web_deploy.h"
 #include "iis/web_dialog.h"
+#include "sql/sql_check.h"
 #include "sql/sql_instances.h"
 #include "iis/iis_state.h"
 
@@ -97,6 +98,10 @@ ONDEX_CLASSIC_ACTION(Debug_ShowIIsWebQuery, ondex::iis::Debug_ShowIIsWebQueryImp
 // SQL instance choice.
 ONDEX_CLASSIC_ACTION(EnumerateSQLInstances, ondex::sql::EnumerateSQLInstancesImpl)
 ONDEX_CLASSIC_ACTION(ParseSQLInstanceName, ondex::sql::ParseSQLInstanceNameImpl)
+
+// SQL database check and lock information.
+ONDEX_CLASSIC_ACTION(CheckSQLServerInstance, ondex::sql::CheckSQLServerInstanceImpl)
+ONDEX_CLASSIC_ACTION(UpdateSqlDbLockInfo, ondex::sql::UpdateSqlDbLockInfoImpl)
 
 // Managed extension actions, run by the setup library.
 ONDEX_SETUPLIB_ACTION(OxaSQLAssemblyCaller, OxSQLAssemblyCaller)

@@ -48,6 +48,8 @@ UINT __stdcall CheckLocalTCP(MSIHANDLE hInstall);
 UINT __stdcall StoreWebConfig(MSIHANDLE hInstall);
 UINT __stdcall EnumerateSQLInstances(MSIHANDLE hInstall);
 UINT __stdcall ParseSQLInstanceName(MSIHANDLE hInstall);
+UINT __stdcall CheckSQLServerInstance(MSIHANDLE hInstall);
+UINT __stdcall UpdateSqlDbLockInfo(MSIHANDLE hInstall);
 UINT __stdcall CheckIISState(MSIHANDLE hInstall);
 UINT __stdcall StopIISAdminService(MSIHANDLE hInstall);
 UINT __stdcall IIsReset(MSIHANDLE hInstall);
