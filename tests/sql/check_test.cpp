@@ -126,7 +126,7 @@ TEST_F(DatabaseCheck, TheProvidersErrorDescriptionReachesTheLog) {
     const struct { std::vector<ProviderError> records; const wchar_t *objectText, *logged; } cases[] = {
         {{{L"not for this locale", false}, {L"Invalid object name 'sysdatabases'."}, {L"second"}}, L"object",
          L"Invalid object name 'sysdatabases'."},
-        {{{L"unreadable", false}}, L"General network error.", L"General network error."},
+        {{{L"unreadable", false}}, L"Ung\u00fcltiger Objektname", L"Ung\u00fcltiger Objektname"},  // wide text kept
         {{}, L"", L"unknown error"},
     };
     for (const auto& c : cases) {

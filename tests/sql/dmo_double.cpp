@@ -85,17 +85,7 @@ private:
 
 }  // namespace
 
-DmoDouble::DmoDouble() {
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    auto* factory = new Factory(*this);
-    CoRegisterClassObject(sql::kClsidDmoServer, factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie_);
-    factory->Release();
-}
-
-DmoDouble::~DmoDouble() {
-    CoRevokeClassObject(cookie_);
-    CoUninitialize();
-}
+DmoDouble::DmoDouble() : registration_(sql::kClsidDmoServer, new Factory(*this)) {}
 
 long DmoDouble::Live() { return g_live; }
 

@@ -7,12 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "support/com_counted.h"
+
 namespace ondex::test {
 
 class DmoDouble {
 public:
     DmoDouble();
-    ~DmoDouble();
     DmoDouble(const DmoDouble&) = delete;
     DmoDouble& operator=(const DmoDouble&) = delete;
 
@@ -23,7 +24,7 @@ public:
     static long Live();
 
 private:
-    DWORD cookie_ = 0;
+    RegisteredClass registration_;
 };
 
 }  // namespace ondex::test

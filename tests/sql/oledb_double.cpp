@@ -16,33 +16,12 @@ namespace {
 long g_live = 0;
 long g_heldRows = 0;
 
-constexpr std::wstring_view kExistencePrefix = L"SELECT name FROM sysdatabases WHERE name='";
-
-// Reference counting for a double of several interfaces; Find names them.
-template <typename... Interfaces>
-class MultiCounted : public Interfaces... {
-public:
-    MultiCounted() { ++g_live; }
-    virtual ~MultiCounted() { --g_live; }
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        *out = Find(iid);
-        if (!*out) return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --references_;
-        if (!left) delete this;
-        return left;
-    }
-
-protected:
-    virtual void* Find(REFIID iid) = 0;
-
-private:
-    ULONG references_ = 1;
+struct Tracked {
+    Tracked() { ++g_live; }
+    ~Tracked() { --g_live; }
 };
+
+constexpr std::wstring_view kExistencePrefix = L"SELECT name FROM sysdatabases WHERE name='";
 
 bool Lists(const std::vector<std::wstring>& names, const std::wstring& name) {
     return std::ranges::find(names, name) != names.end();
@@ -55,36 +34,15 @@ HRESULT HandOut(T* object, REFIID iid, void** out) {
     return hr;
 }
 
-class ErrorRecord : public Counted<IErrorInfo, IID_IErrorInfo> {
+// An error object or one of its records: a description and, for the object,
+// the records, readable for locale 1033 only.
+class ErrorObject : public CountedMany<IErrorInfo, IErrorRecords>, Tracked {
 public:
-    explicit ErrorRecord(std::wstring description) : description_(std::move(description)) { ++g_live; }
-    ~ErrorRecord() override { --g_live; }
-    HRESULT STDMETHODCALLTYPE GetGUID(GUID* guid) override { return *guid = IID_ICommandText, S_OK; }
-    HRESULT STDMETHODCALLTYPE GetSource(BSTR* source) override {
-        return (*source = ::SysAllocString(L"Microsoft OLE DB Provider for SQL Server")) ? S_OK : E_OUTOFMEMORY;
-    }
+    ErrorObject(std::wstring description, std::vector<ProviderError> records = {})
+        : description_(std::move(description)), records_(std::move(records)) {}
     HRESULT STDMETHODCALLTYPE GetDescription(BSTR* description) override {
         return (*description = ::SysAllocString(description_.c_str())) ? S_OK : E_OUTOFMEMORY;
     }
-    HRESULT STDMETHODCALLTYPE GetHelpFile(BSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetHelpContext(DWORD*) override { return E_NOTIMPL; }
-
-private:
-    std::wstring description_;
-};
-
-// The error object: its own description and the scripted records, readable for locale 1033 only.
-class ErrorObject : public MultiCounted<IErrorInfo, IErrorRecords> {
-public:
-    explicit ErrorObject(const ScriptedSqlServer& script)
-        : records_(script.errors), own_(new ErrorRecord(script.errorObjectDescription)) {}
-    ~ErrorObject() override { own_->Release(); }
-    HRESULT STDMETHODCALLTYPE GetGUID(GUID* guid) override { return own_->GetGUID(guid); }
-    HRESULT STDMETHODCALLTYPE GetSource(BSTR* source) override { return own_->GetSource(source); }
-    HRESULT STDMETHODCALLTYPE GetDescription(BSTR* text) override { return own_->GetDescription(text); }
-    HRESULT STDMETHODCALLTYPE GetHelpFile(BSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetHelpContext(DWORD*) override { return E_NOTIMPL; }
-
     HRESULT STDMETHODCALLTYPE GetRecordCount(ULONG* count) override {
         return *count = static_cast<ULONG>(records_.size()), S_OK;
     }
@@ -92,9 +50,13 @@ public:
         *out = nullptr;
         if (index >= records_.size()) return DB_E_BADRECORDNUM;
         if (locale != sql::kErrorLocale || !records_[index].readable) return DB_E_NOLOCALE;
-        *out = new ErrorRecord(records_[index].description);
+        *out = new ErrorObject(records_[index].description);
         return S_OK;
     }
+    HRESULT STDMETHODCALLTYPE GetSource(BSTR*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetGUID(GUID*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetHelpFile(BSTR*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetHelpContext(DWORD*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE AddErrorRecord(ERRORINFO*, DWORD, DISPPARAMS*, IUnknown*, DWORD) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetBasicErrorInfo(ULONG, ERRORINFO*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetCustomErrorObject(ULONG, REFIID, IUnknown**) override { return E_NOTIMPL; }
@@ -105,11 +67,11 @@ private:
         if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IErrorInfo)) return static_cast<IErrorInfo*>(this);
         return IsEqualIID(iid, IID_IErrorRecords) ? static_cast<IErrorRecords*>(this) : nullptr;
     }
+    std::wstring description_;
     std::vector<ProviderError> records_;
-    ErrorRecord* own_;
 };
 
-class Rowset : public MultiCounted<IRowset> {
+class Rowset : public Counted<IRowset, IID_IRowset>, Tracked {
 public:
     explicit Rowset(int rows) : rows_(rows) {}
     HRESULT STDMETHODCALLTYPE GetNextRows(HCHAPTER, DBROWOFFSET, DBROWCOUNT wanted, DBCOUNTITEM* obtained,
@@ -133,13 +95,11 @@ public:
     HRESULT STDMETHODCALLTYPE RestartPosition(HCHAPTER) override { return E_NOTIMPL; }
 
 private:
-    void* Find(REFIID iid) override {
-        return IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IRowset) ? static_cast<IRowset*>(this) : nullptr;
-    }
     int rows_;
 };
 
-class Command : public MultiCounted<ICommandText, ISupportErrorInfo> {
+// The existence query finds the scripted databases; any other query is the lock query.
+class Command : public CountedMany<ICommandText, ISupportErrorInfo>, Tracked {
 public:
     explicit Command(SqlServerModel& model) : model_(model) {}
     HRESULT STDMETHODCALLTYPE SetCommandText(REFGUID dialect, LPCOLESTR text) override {
@@ -150,10 +110,10 @@ public:
     HRESULT STDMETHODCALLTYPE Execute(IUnknown*, REFIID iid, DBPARAMS*, DBROWCOUNT* affected, IUnknown** rowset) override {
         model_.queries.push_back(text_);
         if (affected) *affected = 0;
-        const bool existence = text_.starts_with(kExistencePrefix) && text_.ends_with(L"'");
         const ScriptedSqlServer& script = model_.script;
+        const bool existence = text_.starts_with(kExistencePrefix) && text_.ends_with(L"'");
         const HRESULT result = existence ? script.existenceQueryResult : script.lockQueryResult;
-        if (result != S_OK) return Raise(result);
+        if (result != S_OK) return Raise(), result;
         if (IsEqualIID(iid, IID_NULL)) return S_OK;
         const bool found = existence ? Lists(script.databases, text_.substr(kExistencePrefix.size(),
                                                                             text_.size() - kExistencePrefix.size() - 1))
@@ -173,31 +133,20 @@ private:
             return static_cast<ICommandText*>(this);
         return IsEqualIID(iid, IID_ISupportErrorInfo) ? static_cast<ISupportErrorInfo*>(this) : nullptr;
     }
-    HRESULT Raise(HRESULT result) {
+    void Raise() const {
         const ScriptedSqlServer& script = model_.script;
-        if (script.errors.empty() && script.errorObjectDescription.empty()) return ::SetErrorInfo(0, nullptr), result;
-        ErrorObject* error = new ErrorObject(script);
+        if (script.errors.empty() && script.errorObjectDescription.empty()) return (void)::SetErrorInfo(0, nullptr);
+        IErrorInfo* error = new ErrorObject(script.errorObjectDescription, script.errors);
         ::SetErrorInfo(0, error);
         error->Release();
-        return result;
     }
     SqlServerModel& model_;
     std::wstring text_;
 };
 
-class Session : public Counted<IDBCreateCommand, IID_IDBCreateCommand> {
-public:
-    explicit Session(SqlServerModel& model) : model_(model) { ++g_live; }
-    ~Session() override { --g_live; }
-    HRESULT STDMETHODCALLTYPE CreateCommand(IUnknown*, REFIID iid, IUnknown** command) override {
-        return HandOut(new Command(model_), iid, reinterpret_cast<void**>(command));
-    }
-
-private:
-    SqlServerModel& model_;
-};
-
-class DataSource : public MultiCounted<IDBInitialize, IDBProperties, IDBCreateSession> {
+// Records the DBINIT properties; Initialize answers for the catalog and
+// authentication they name. Its sessions are the object itself.
+class DataSource : public CountedMany<IDBInitialize, IDBProperties, IDBCreateSession, IDBCreateCommand>, Tracked {
 public:
     explicit DataSource(SqlServerModel& model) : model_(model) {}
     HRESULT STDMETHODCALLTYPE SetProperties(ULONG setCount, DBPROPSET sets[]) override {
@@ -221,7 +170,10 @@ public:
         return windows && script.windowsAuthRefusedOnTarget ? DB_SEC_E_AUTH_FAILED : S_OK;
     }
     HRESULT STDMETHODCALLTYPE CreateSession(IUnknown*, REFIID iid, IUnknown** session) override {
-        return HandOut(new Session(model_), iid, reinterpret_cast<void**>(session));
+        return QueryInterface(iid, reinterpret_cast<void**>(session));
+    }
+    HRESULT STDMETHODCALLTYPE CreateCommand(IUnknown*, REFIID iid, IUnknown** command) override {
+        return HandOut(new Command(model_), iid, reinterpret_cast<void**>(command));
     }
     HRESULT STDMETHODCALLTYPE Uninitialize() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetProperties(ULONG, const DBPROPIDSET[], ULONG*, DBPROPSET**) override { return E_NOTIMPL; }
@@ -233,6 +185,7 @@ private:
     void* Find(REFIID iid) override {
         if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDBInitialize)) return static_cast<IDBInitialize*>(this);
         if (IsEqualIID(iid, IID_IDBProperties)) return static_cast<IDBProperties*>(this);
+        if (IsEqualIID(iid, IID_IDBCreateCommand)) return static_cast<IDBCreateCommand*>(this);
         return IsEqualIID(iid, IID_IDBCreateSession) ? static_cast<IDBCreateSession*>(this) : nullptr;
     }
     std::wstring Received(DBPROPID id) const {
@@ -259,17 +212,7 @@ private:
 
 IClassFactory* NewSqlProviderFactory(SqlServerModel& model) { return new Factory(model); }
 
-OleDbDouble::OleDbDouble() {
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    IClassFactory* factory = NewSqlProviderFactory(*this);
-    CoRegisterClassObject(sql::kClsidSqlOleDb, factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie_);
-    factory->Release();
-}
-
-OleDbDouble::~OleDbDouble() {
-    CoRevokeClassObject(cookie_);
-    CoUninitialize();
-}
+OleDbDouble::OleDbDouble() : registration_(sql::kClsidSqlOleDb, NewSqlProviderFactory(*this)) {}
 
 long OleDbDouble::Live() { return g_live; }
 long OleDbDouble::HeldRows() { return g_heldRows; }

@@ -1,8 +1,8 @@
 #pragma once
 // The SQL Server OLE DB provider as the database check calls it: data
-// source (IDBInitialize, IDBProperties, IDBCreateSession), session
-// (IDBCreateCommand), command (ICommandText, ISupportErrorInfo) and rowset
-// (IRowset), over a scripted server. A failing command sets an error object
+// source (IDBInitialize, IDBProperties, IDBCreateSession, and as its own
+// session IDBCreateCommand), command (ICommandText, ISupportErrorInfo) and
+// rowset (IRowset), over a scripted server. A failing command sets an error object
 // with IErrorRecords through SetErrorInfo. The server is plain data, so that
 // a registrable in-process build can fill it from a text file.
 #include <windows.h>
@@ -11,6 +11,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "support/com_counted.h"
 
 namespace ondex::test {
 
@@ -48,7 +50,6 @@ IClassFactory* NewSqlProviderFactory(SqlServerModel& model);
 class OleDbDouble : public SqlServerModel {
 public:
     OleDbDouble();
-    ~OleDbDouble();
     OleDbDouble(const OleDbDouble&) = delete;
     OleDbDouble& operator=(const OleDbDouble&) = delete;
     // Objects handed out and not yet released, and rows fetched and not released.
@@ -56,7 +57,7 @@ public:
     static long HeldRows();
 
 private:
-    DWORD cookie_ = 0;
+    RegisteredClass registration_;
 };
 
 }  // namespace ondex::test
