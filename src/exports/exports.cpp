@@ -16,6 +16,7 @@
 #include "iis/iis_settings.h"
 #include "iis/web_deploy.h"
 #include "iis/web_dialog.h"
+#include "sql/sql_check.h"
 #include "sql/sql_instances.h"
 #include "sql/sql_setup.h"
 #include "iis/iis_state.h"
@@ -105,6 +106,10 @@ ONDEX_CLASSIC_ACTION(InstallSQLServerInstance, ondex::sql::InstallSQLServerInsta
 ONDEX_CLASSIC_ACTION(SetWinAuthMode, ondex::sql::SetWinAuthModeImpl)
 ONDEX_CLASSIC_ACTION(EnableWinAuth, ondex::sql::EnableWinAuthImpl)
 ONDEX_CLASSIC_ACTION(DisableWinAuth, ondex::sql::DisableWinAuthImpl)
+
+// SQL database check and lock information.
+ONDEX_CLASSIC_ACTION(CheckSQLServerInstance, ondex::sql::CheckSQLServerInstanceImpl)
+ONDEX_CLASSIC_ACTION(UpdateSqlDbLockInfo, ondex::sql::UpdateSqlDbLockInfoImpl)
 
 // Managed extension actions, run by the setup library.
 ONDEX_SETUPLIB_ACTION(OxaSQLAssemblyCaller, OxSQLAssemblyCaller)

@@ -53,6 +53,8 @@ UINT __stdcall InstallSQLServerInstance(MSIHANDLE hInstall);
 UINT __stdcall SetWinAuthMode(MSIHANDLE hInstall);
 UINT __stdcall EnableWinAuth(MSIHANDLE hInstall);
 UINT __stdcall DisableWinAuth(MSIHANDLE hInstall);
+UINT __stdcall CheckSQLServerInstance(MSIHANDLE hInstall);
+UINT __stdcall UpdateSqlDbLockInfo(MSIHANDLE hInstall);
 UINT __stdcall CheckIISState(MSIHANDLE hInstall);
 UINT __stdcall StopIISAdminService(MSIHANDLE hInstall);
 UINT __stdcall IIsReset(MSIHANDLE hInstall);

@@ -87,17 +87,7 @@ private:
 
 IClassFactory* NewDmoClassObject(const DmoScript& script) { return new Factory(script); }
 
-DmoDouble::DmoDouble() {
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    IClassFactory* factory = NewDmoClassObject(*this);
-    CoRegisterClassObject(sql::kClsidDmoServer, factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie_);
-    factory->Release();
-}
-
-DmoDouble::~DmoDouble() {
-    CoRevokeClassObject(cookie_);
-    CoUninitialize();
-}
+DmoDouble::DmoDouble() : registration_(sql::kClsidDmoServer, NewDmoClassObject(*this)) {}
 
 long DmoDouble::Live() { return g_live; }
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "support/com_counted.h"
+
 namespace ondex::test {
 
 struct DmoScript {
@@ -21,7 +23,6 @@ IClassFactory* NewDmoClassObject(const DmoScript& script);
 class DmoDouble : public DmoScript {
 public:
     DmoDouble();
-    ~DmoDouble();
     DmoDouble(const DmoDouble&) = delete;
     DmoDouble& operator=(const DmoDouble&) = delete;
 
@@ -29,7 +30,7 @@ public:
     static long Live();
 
 private:
-    DWORD cookie_ = 0;
+    RegisteredClass registration_;
 };
 
 }  // namespace ondex::test
