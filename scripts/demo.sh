@@ -317,7 +317,8 @@ iis_double_unregister
 # ---- SQL Server: the instance choice and the setup actions ----
 
 echo
-echo "== SQL Server: the instance choice, the partition batch, the authentication switch, SQL Server Express setup"
+echo "== SQL Server: the instance choice, the partition batch, the authentication switch, SQL Server Express setup,"
+echo "the database check and the lock record"
 echo "Wine has no SQL Server: instances are written under HKLM\\SOFTWARE\\Microsoft\\Microsoft SQL Server for this"
 echo "section (MSSQLSERVER, ONDEX, ONDEXSQL2008R2, MICROSOFT##SSEE) and the tests' SQL-DMO double, registered as an"
 echo "in-process server, reports OTHERBOX\\SALES; a stand-in SQLEXPR32.exe records its command line."
@@ -348,6 +349,30 @@ done
 grep -o 'PARTITIONSSQLCODE: .*' tlk | tr -d '\r' | sed 's/^/    /'
 echo "SQLEXPR32.exe was run as: $(e2e_text express/commandline.txt)"
 e2e_uninstall sql.msi remove.log
+echo
+echo "-- CheckSQLServerInstance against the tests' OLE DB provider double (server OTHERBOX\\SALES, database Harbor,"
+echo "SQL Server authentication on master), one installation per scripted server; UpdateSqlDbLockInfo after it"
+sql_build_package check.msi demo-sqlcheck IS_SQLSERVER_PASSWORD=secret \
+  'SQLLOCKINFO_FORMAT=[SQLLOCKINFO_COMPUTERNAME]|[SQLLOCKINFO_USERNAME]|[SQLLOCKINFO_TIME]|[SQLLOCKINFO_GUID]' \
+  'SQLLOCKINFO_SELECTCMD=SELECT Owner FROM dbo.LockInfo'
+while IFS='|' read -r what script; do
+  printf '%b' "$script" >sql_doubles.txt
+  e2e_install check.msi check.log SQL_SERVER_NAME=OTHERBOX SQL_SERVER_INSTANCE=SALES IS_SQLSERVER_DATABASE=Harbor \
+    IS_SQLSERVER_AUTHENTICATION=1 IS_SQLSERVER_USERNAME=sa STRINGRES_CHKRQ_PROD_STATUS_OK=Ready \
+    STRINGRES_CHKRQ_PROD_STATUS_INACCESSIBLEDB=NoAccess
+  printf '    %-58s %s / %s\n' "$what:" "$(e2e_property check.log.txt CHKRQ_PRODSQLSRV_STATUSCODE)" \
+    "$(e2e_property check.log.txt CHKRQ_PRODSQLSRV_STATUSTEXT)"
+  grep -E '^SqlCheckInstance:  ' check.log.txt | tr -d '\r' | sed 's/^/        /' || true
+  e2e_uninstall check.msi remove.log
+done <<'TABLE'
+no database Harbor|
+Harbor exists, the lock query returns no row|oledb-database Harbor\n
+Harbor exists and is locked|oledb-database Harbor\noledb-lock-row\n
+Harbor exists, Windows authentication refused on it|oledb-database Harbor\noledb-refuse-windows-auth\n
+the existence query fails|oledb-existence-fails\noledb-error Invalid object name sysdatabases\n
+the server cannot be reached|oledb-unreachable\n
+TABLE
+echo "The lock record UpdateSqlDbLockInfo composed in the last one: $(e2e_property check.log.txt SQLLOCKINFO)"
 sql_doubles_unregister
 sql_instances_clear
 e2e_settings_clear

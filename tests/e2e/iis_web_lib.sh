@@ -3,28 +3,16 @@
 # demo). Sourced; loads lib.sh when it is not loaded yet.
 [ -n "${E2E_DIR:-}" ] || source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
-# e2e_windows_path PATH: the prefix's name of a Linux path (drive Z:).
-e2e_windows_path() { echo "Z:${1//\//\\}"; }
-
 # iis_double_register DOUBLE_DLL [SEED] (in the work directory): copies the
-# double and the seed metabase (SEED, by default metabase.txt beside this
-# file) into the work directory as metabase.txt, names the metabase file through the environment that msiexec's
-# custom-action servers inherit, and registers the double until
-# iis_double_unregister.
+# seed metabase (SEED, by default metabase.txt beside this file) into the work
+# directory as metabase.txt, the double's file, and registers the double
+# until iis_double_unregister.
 iis_double_register() {
-  cp "$1" metabase_double.dll || return 1
   cp "${2:-$E2E_DIR/metabase.txt}" metabase.txt || return 1
-  IIS_DOUBLE=$(e2e_windows_path "$E2E_WORK/metabase_double.dll")
-  export OXIIS_METABASE_FILE
-  OXIIS_METABASE_FILE=$(e2e_windows_path "$E2E_WORK/metabase.txt")
-  "$E2E_WINE" regsvr32 /s "$IIS_DOUBLE" </dev/null >/dev/null 2>&1
+  e2e_inproc_register "$1" metabase_double.dll OXIIS_METABASE_FILE metabase.txt || return 1
+  IIS_DOUBLE=$E2E_INPROC
 }
-
-iis_double_unregister() {
-  [ -n "${IIS_DOUBLE:-}" ] || return 0
-  "$E2E_WINE" regsvr32 /s /u "$IIS_DOUBLE" </dev/null >/dev/null 2>&1
-  IIS_DOUBLE=
-}
+iis_double_unregister() { e2e_inproc_unregister "${IIS_DOUBLE:-}"; IIS_DOUBLE=; }
 
 # iis_build_package MSI TAG RETURN [NAME=VALUE ...]: builds MSI from
 # iis_web.wxs with the three IIS web tables; RETURN is the actions' return

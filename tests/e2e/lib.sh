@@ -140,6 +140,26 @@ e2e_tolka_lines() {
 
 e2e_reg() { "$E2E_WINE" reg "$@" </dev/null >/dev/null 2>&1; }
 
+# e2e_windows_path PATH: the prefix's name of a Linux path (drive Z:).
+e2e_windows_path() { echo "Z:${1//\//\\}"; }
+
+# e2e_inproc_register DLL NAME VARIABLE SCRIPT (in the work directory): copies
+# a test double built as an in-process server to NAME, names its script file
+# SCRIPT (in the work directory) through the environment value VARIABLE,
+# which msiexec's custom-action servers inherit, and registers it; leaves the
+# prefix's path of the copy in E2E_INPROC, for e2e_inproc_unregister.
+e2e_inproc_register() {
+  cp "$1" "$2" || return 1
+  E2E_INPROC=$(e2e_windows_path "$E2E_WORK/$2")
+  export "$3=$(e2e_windows_path "$E2E_WORK/$4")"
+  "$E2E_WINE" regsvr32 /s "$E2E_INPROC" </dev/null >/dev/null 2>&1
+}
+# e2e_inproc_unregister PATH: nothing for an empty PATH.
+e2e_inproc_unregister() {
+  [ -n "$1" ] || return 0
+  "$E2E_WINE" regsvr32 /s /u "$1" </dev/null >/dev/null 2>&1
+}
+
 # e2e_packed_guid GUID: the installer's registry form of a GUID (braces
 # optional): the first three groups' digits reversed, then the digits of each
 # further byte swapped. Applied to a packed GUID it gives the plain digits.

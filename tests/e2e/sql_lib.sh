@@ -1,28 +1,18 @@
 # Helpers of the scenarios that run the SQL actions under msiexec with the
 # registrable SQL doubles (the e2e tests and the demo). Sourced; loads lib.sh
-# and the IIS helpers' path conversion when they are not loaded yet.
+# when it is not loaded yet.
 [ -n "${E2E_DIR:-}" ] || source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
-source "$E2E_DIR/iis_web_lib.sh"
 
 SQL_INSTANCES_KEY='HKLM\SOFTWARE\Microsoft\Microsoft SQL Server'
 
-# sql_doubles_register DOUBLE_DLL (in the work directory): copies the doubles
-# in, names their script sql_doubles.txt in the work directory through the
-# environment that msiexec's custom-action servers inherit, and registers
-# them until sql_doubles_unregister. The caller writes the script.
+# sql_doubles_register DOUBLE_DLL (in the work directory): registers the SQL
+# doubles, scripted by sql_doubles.txt in the work directory (the caller
+# writes it), until sql_doubles_unregister.
 sql_doubles_register() {
-  cp "$1" sql_doubles.dll || return 1
-  SQL_DOUBLES=$(e2e_windows_path "$E2E_WORK/sql_doubles.dll")
-  export OXSQL_DOUBLES_FILE
-  OXSQL_DOUBLES_FILE=$(e2e_windows_path "$E2E_WORK/sql_doubles.txt")
-  "$E2E_WINE" regsvr32 /s "$SQL_DOUBLES" </dev/null >/dev/null 2>&1
+  e2e_inproc_register "$1" sql_doubles.dll OXSQL_DOUBLES_FILE sql_doubles.txt || return 1
+  SQL_DOUBLES=$E2E_INPROC
 }
-
-sql_doubles_unregister() {
-  [ -n "${SQL_DOUBLES:-}" ] || return 0
-  "$E2E_WINE" regsvr32 /s /u "$SQL_DOUBLES" </dev/null >/dev/null 2>&1
-  SQL_DOUBLES=
-}
+sql_doubles_unregister() { e2e_inproc_unregister "${SQL_DOUBLES:-}"; SQL_DOUBLES=; }
 
 # sql_instances_add NAME...: instances in the registry's newer layout.
 sql_instances_add() {
