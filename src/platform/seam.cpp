@@ -44,6 +44,11 @@ const SystemApi kReal = {
     ::ControlService,
     ::EnumDependentServicesW,
     ::RegEnumValueW,
+    ::LogonUserW,
+    ::TranslateNameW,
+    ::LsaAddAccountRights,
+    ::IsWindow,
+    ::SendMessageW,
 };
 SystemApi g_api = kReal;
 }  // namespace

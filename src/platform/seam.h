@@ -8,6 +8,11 @@
 #include <lm.h>
 #include <msi.h>
 #include <msiquery.h>
+#include <ntsecapi.h>
+#ifndef SECURITY_WIN32
+#define SECURITY_WIN32
+#endif
+#include <security.h>
 
 struct _MIB_TCPTABLE;  // <iphlpapi.h> wants <winsock2.h> ahead of <windows.h>
 
@@ -64,6 +69,14 @@ struct SystemApi {
     BOOL(WINAPI* EnumDependentServicesW)(SC_HANDLE, DWORD, LPENUM_SERVICE_STATUSW, DWORD, LPDWORD, LPDWORD);
     // The registry's SQL instance names: a read error the registry cannot be made to give.
     LSTATUS(WINAPI* RegEnumValueW)(HKEY, DWORD, LPWSTR, LPDWORD, LPDWORD, LPDWORD, LPBYTE, LPDWORD);
+    // Accounts: the service logon (a success stub in Wine), the name
+    // translation (always fails in Wine), the logon right, and the dialog's
+    // edit fields.
+    BOOL(WINAPI* LogonUserW)(LPCWSTR, LPCWSTR, LPCWSTR, DWORD, DWORD, PHANDLE);
+    BOOLEAN(SEC_ENTRY* TranslateNameW)(LPCWSTR, EXTENDED_NAME_FORMAT, EXTENDED_NAME_FORMAT, LPWSTR, PULONG);
+    NTSTATUS(NTAPI* LsaAddAccountRights)(LSA_HANDLE, PSID, PLSA_UNICODE_STRING, ULONG);
+    BOOL(WINAPI* IsWindow)(HWND);
+    LRESULT(WINAPI* SendMessageW)(HWND, UINT, WPARAM, LPARAM);
 };
 
 // The process-wide table.
