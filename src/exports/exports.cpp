@@ -16,6 +16,7 @@
 #include "iis/iis_settings.h"
 #include "iis/web_deploy.h"
 #include "iis/web_dialog.h"
+#include "accounts/credentials.h"
 #include "sql/sql_check.h"
 #include "sql/sql_instances.h"
 #include "sql/sql_setup.h"
@@ -110,6 +111,11 @@ ONDEX_CLASSIC_ACTION(DisableWinAuth, ondex::sql::DisableWinAuthImpl)
 // SQL database check and lock information.
 ONDEX_CLASSIC_ACTION(CheckSQLServerInstance, ondex::sql::CheckSQLServerInstanceImpl)
 ONDEX_CLASSIC_ACTION(UpdateSqlDbLockInfo, ondex::sql::UpdateSqlDbLockInfoImpl)
+
+// Credential validation.
+ONDEX_CLASSIC_ACTION(CheckCredentials, ondex::accounts::CheckCredentialsImpl)
+ONDEX_CLASSIC_ACTION(CheckCredentials2, ondex::accounts::CheckCredentials2Impl)
+ONDEX_CLASSIC_ACTION(CheckSetServiceCredentials, ondex::accounts::CheckSetServiceCredentialsImpl)
 
 // Managed extension actions, run by the setup library.
 ONDEX_SETUPLIB_ACTION(OxaSQLAssemblyCaller, OxSQLAssemblyCaller)

@@ -295,8 +295,9 @@ HRESULT WcaSetProperty(LPCWSTR name, LPCWSTR value) {
 namespace {
 
 // Properties the library itself treats as secret, whatever the package
-// lists: deferred phases cannot read "MsiHiddenProperties".
-constexpr const wchar_t* kLibrarySecrets[] = {L"ShellCommandHidden"};
+// lists: deferred phases cannot read "MsiHiddenProperties", and the
+// credential dialog's confirmation is a password without the word.
+constexpr const wchar_t* kLibrarySecrets[] = {L"ShellCommandHidden", L"CREDUICONFIRM"};
 
 bool IsLibrarySecret(std::wstring_view name) {
     for (const wchar_t* secret : kLibrarySecrets)

@@ -95,7 +95,7 @@ int WcaProcessMessage(INSTALLMESSAGE messageType, MSIHANDLE record);
 
 // Properties whose values never reach a log or trace file: those listed in
 // "MsiHiddenProperties", any whose name contains PASSWORD, those the library
-// treats as secret ("ShellCommandHidden"), and "CustomActionData" when the
+// treats as secret ("ShellCommandHidden", "CREDUICONFIRM"), and "CustomActionData" when the
 // running action's name is such a name.
 bool WcaIsHiddenProperty(MSIHANDLE hInstall, LPCWSTR name);
 inline constexpr wchar_t kHiddenValue[] = L"**********";
@@ -131,6 +131,20 @@ private:
     wchar_t* buffer_ = nullptr;
     DWORD length_ = 0;
     MSIHANDLE hInstall_;
+};
+
+// A property value that is wiped from memory when the scope ends.
+class SecretValue {
+public:
+    SecretValue(MSIHANDLE hInstall, const wchar_t* name) : value_(MsiProperty(hInstall, name).Str()) {}
+    ~SecretValue() { ::SecureZeroMemory(value_.data(), value_.size() * sizeof(wchar_t)); }
+    SecretValue(const SecretValue&) = delete;
+    SecretValue& operator=(const SecretValue&) = delete;
+    const wchar_t* c_str() const { return value_.c_str(); }
+    const std::wstring& str() const { return value_; }
+
+private:
+    std::wstring value_;
 };
 
 // Attaches the layer for the length of a block.

@@ -209,6 +209,16 @@ void AssertBox(UINT flags, const wchar_t* scope, const wchar_t* title, const wch
         BreakIfDebugged();
 }
 
+std::wstring SystemMessageText(DWORD code) {
+    wchar_t* text = nullptr;
+    const DWORD length = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+        MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring result = length && text ? std::wstring(text, length) : std::wstring();
+    if (text) ::LocalFree(text);
+    return result;
+}
+
 std::wstring FormatErrMessage(DWORD code, const wchar_t* prefix) {
     wchar_t* text = nullptr;
     const DWORD length =

@@ -61,6 +61,10 @@ void TraceIf(UINT flags, UINT level, const wchar_t* scope, const wchar_t* title,
 // error icon, not through the channels. Cancel breaks into an attached debugger.
 void AssertBox(UINT flags, const wchar_t* scope, const wchar_t* title, const wchar_t* textFormat, ...);
 
+// The system's message text of an error code (inserts ignored, default
+// language); empty when the system has none.
+std::wstring SystemMessageText(DWORD code);
+
 // prefix + ": (0x%X): " + system text of the code.
 std::wstring FormatErrMessage(DWORD code, const wchar_t* prefix);
 

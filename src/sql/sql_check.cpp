@@ -28,6 +28,7 @@ using runtime::TF_ERROR;
 using runtime::TF_TRACE;
 using runtime::TraceIf;
 using runtime::WcaInitializer;
+using runtime::SecretValue;
 using runtime::WcaLogError;
 
 constexpr wchar_t kCheckScope[] = L"SqlCheckInstance";
@@ -35,19 +36,6 @@ constexpr wchar_t kLockInfoScope[] = L"SqlSessionDatabaseGetLockInfo";
 constexpr wchar_t kUpdateScope[] = L"SqlDatabaseUpdateLockInfo";
 constexpr const wchar_t* kLockFields[] = {L"SQLLOCKINFO_TIME", L"SQLLOCKINFO_GUID", L"SQLLOCKINFO_COMPUTERNAME",
                                           L"SQLLOCKINFO_USERNAME"};
-
-// A property value that is wiped from memory when the scope ends.
-class SecretValue {
-public:
-    SecretValue(MSIHANDLE hInstall, const wchar_t* name) : value_(MsiProperty(hInstall, name).Str()) {}
-    ~SecretValue() { ::SecureZeroMemory(value_.data(), value_.size() * sizeof(wchar_t)); }
-    SecretValue(const SecretValue&) = delete;
-    SecretValue& operator=(const SecretValue&) = delete;
-    const wchar_t* c_str() const { return value_.c_str(); }
-
-private:
-    std::wstring value_;
-};
 
 const wchar_t* Described(const UniqueBstr& description) {
     return description && *description.get() ? description.get() : L"unknown error";

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "runtime/ascii_text.h"
+
 namespace ondex::sql {
 
 namespace {
@@ -9,12 +11,7 @@ namespace {
 constexpr std::wstring_view kLocalhost = L"localhost";
 constexpr size_t kInstanceBufferChars = 64;
 
-wchar_t AsciiLower(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
-
-bool EqualsAsciiNoCase(std::wstring_view a, std::wstring_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                               [](wchar_t x, wchar_t y) { return AsciiLower(x) == AsciiLower(y); });
-}
+using runtime::EqualsAsciiNoCase;
 
 void ReplaceFirst(std::wstring& text, std::wstring_view what, std::wstring_view with) {
     const size_t at = text.find(what);

@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "exports/exports.h"
-#include "runtime/tracer.h"
 #include "sql/oledb_double.h"
 #include "support/package.h"
 
@@ -167,14 +166,7 @@ TEST_F(DatabaseCheck, UpdateComposesTheEscapedLockRecordFromItsFields) {
 
 TEST_F(DatabaseCheck, ThePasswordReachesNeitherTheLogNorTheTraceFile) {
     constexpr wchar_t kPassword[] = L"Pw-4c1d9e7a-planted";
-    OndexRegistryScope registry;
-    for (const wchar_t* mask : {L"@TRACERFLAGS_ANDORMASK", L"@TRACERFLAGS_XORMASK"})  // every key: 0x606
-        OndexRegistryScope::SetDword(L"SOFTWARE\\Ondex\\setupdebug", mask, mask[15] == L'A' ? 0 : 0x606);
-    TempFolder folder;
-    wchar_t saved[MAX_PATH];
-    GetCurrentDirectoryW(MAX_PATH, saved);
-    SetCurrentDirectoryW(folder.Path().c_str());
-    ondex::runtime::Tracer().Close();
+    EveryTraceOn trace(0x606);  // every scope to the trace file and the log
     package.Property(L"IS_SQLSERVER_USERNAME", L"sa").Property(L"IS_SQLSERVER_PASSWORD", kPassword)
         .Property(L"SQLLOCKINFO_FORMAT", L"[SQLLOCKINFO_GUID]");
     package.Set(L"IS_SQLSERVER_AUTHENTICATION", L"1");
@@ -188,11 +180,9 @@ TEST_F(DatabaseCheck, ThePasswordReachesNeitherTheLogNorTheTraceFile) {
         EXPECT_EQ(0u, CheckSQLServerInstance(package.Session()));
         EXPECT_EQ(0u, UpdateSqlDbLockInfo(package.Session()));
     }
-    ondex::runtime::Tracer().Close();
-    SetCurrentDirectoryW(saved);
-    const std::string trace = ReadFileBytes(folder.File(L"tlk"));
-    EXPECT_NE(std::string::npos, trace.find("Deleting MsiProperty IS_SQLSERVER_PASSWORD"));  // traced, but hidden
-    EXPECT_EQ(std::string::npos, trace.find("Pw-4c1d9e7a"));
+    const std::string tlk = trace.Text();
+    EXPECT_NE(std::string::npos, tlk.find("Deleting MsiProperty IS_SQLSERVER_PASSWORD"));  // traced, but hidden
+    EXPECT_EQ(std::string::npos, tlk.find("Pw-4c1d9e7a"));
     EXPECT_EQ(kPassword, sql.connections.at(0).back().second);  // the provider got it
     EXPECT_FALSE(log.InfoLinesWith(L"Deleting MsiProperty IS_SQLSERVER_PASSWORD").empty());
     for (const auto& message : log.messages()) {

@@ -280,9 +280,9 @@ TempFolder::~TempFolder() {
     SHFileOperationW(&op);
 }
 
-EveryTraceOn::EveryTraceOn() {
+EveryTraceOn::EveryTraceOn(DWORD flags) {
     OndexRegistryScope::SetDword(L"SOFTWARE\\Ondex\\setupdebug", L"@TRACERFLAGS_ANDORMASK", 0);
-    OndexRegistryScope::SetDword(L"SOFTWARE\\Ondex\\setupdebug", L"@TRACERFLAGS_XORMASK", 0x707);
+    OndexRegistryScope::SetDword(L"SOFTWARE\\Ondex\\setupdebug", L"@TRACERFLAGS_XORMASK", flags);
     wchar_t saved[MAX_PATH] = L"";
     GetCurrentDirectoryW(MAX_PATH, saved);
     saved_ = saved;

@@ -116,12 +116,13 @@ private:
     std::wstring path_;
 };
 
-// Every trace scope on every channel (settings masks AND 0, XOR 0x707), the
+// Every trace scope on the given channels and levels (settings masks AND 0,
+// XOR `flags`; 0x707 adds the message box to the trace file and the log), the
 // trace file "tlk" written in a fresh current folder; Text() closes it and
 // reads it. The previous folder and settings come back at the end.
 class EveryTraceOn {
 public:
-    EveryTraceOn();
+    explicit EveryTraceOn(DWORD flags = 0x707);
     ~EveryTraceOn();
     EveryTraceOn(const EveryTraceOn&) = delete;
     EveryTraceOn& operator=(const EveryTraceOn&) = delete;
