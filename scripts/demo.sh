@@ -9,7 +9,8 @@
 # deployment against the tests' metabase double, a second one the IIS state
 # and maintenance actions (settings snapshot, IISADMIN, removal) and the SSL
 # binding; an SQL section the instance choice and the SQL setup actions with
-# the tests' SQL doubles; the last one runs the setup library's managed database action
+# the tests' SQL doubles; an accounts section the credential dialog's actions
+# with the tests' object-picker double; the last one runs the setup library's managed database action
 # through an installation, a major upgrade and a removal.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -30,7 +31,7 @@ source "$root/tests/e2e/sql_assembly_lib.sh"
 source "$root/tests/e2e/iis_maintenance_lib.sh"
 source "$root/tests/e2e/sql_lib.sh"
 trap 'echo "demo: stopped at line $LINENO" >&2' ERR
-trap 'sql_double_restore; iis_maint_cleanup; iis_double_unregister; sql_doubles_unregister; sql_instances_clear; e2e_settings_clear; WINEPREFIX="$build/wineprefix" wineserver -k >/dev/null 2>&1 || true' EXIT
+trap 'e2e_inproc_unregister "${picker:-}"; sql_double_restore; iis_maint_cleanup; iis_double_unregister; sql_doubles_unregister; sql_instances_clear; e2e_settings_clear; WINEPREFIX="$build/wineprefix" wineserver -k >/dev/null 2>&1 || true' EXIT
 
 describe_result() {
   case $1 in
@@ -375,6 +376,50 @@ TABLE
 echo "The lock record UpdateSqlDbLockInfo composed in the last one: $(e2e_property check.log.txt SQLLOCKINFO)"
 sql_doubles_unregister
 sql_instances_clear
+e2e_settings_clear
+
+# ---- Accounts: the account list, the picker, the credential checks and the lookups ----
+
+echo
+echo "== Accounts: the service-account dialog's actions, one case after another in one installation"
+echo "Wine's LogonUserW lets every password in and its TranslateNameW never translates, so the checks take the"
+echo "local-name path; the tests' object-picker double, registered as an in-process server, is scripted to cancel."
+e2e_init "$build/bin/OndexSetupCA.dll" "$build/wine-run.sh" "$build/demo/accounts"
+printf 'cancel\r\n' >objsel.txt
+e2e_inproc_register "$build/tests/objsel_double.dll" objsel_double.dll OXOBJSEL_SCRIPT objsel.txt
+picker=$E2E_INPROC
+e2e_settings_clear
+e2e_settings_dword PopulateUserAccounts 516        # trace events to the trace file
+e2e_wixl "$root/tests/e2e/accounts.wxs" accounts.msi demo-accounts
+msibuild accounts.msi -i "$root/tests/e2e/ComboBox.idt"
+e2e_add_properties accounts.msi CREDUIPASSWORD=secret CREDUICONFIRM=secret SERVICEPASSWORD=secret
+e2e_install accounts.msi install.log
+echo "wine msiexec /i accounts.msi /qn /l*vx $E2E_WORK/install.log -> exit code $E2E_RC"
+report_library_lines install.log.txt PopulateUserAccounts DoObjSelDlg CheckEmpty CheckConfirm CheckLocalhost \
+  CheckBare CheckCredentials2 CheckBlankService StoreCredentials CheckSetServiceCredentials LookAccountSid LookAccountName
+echo "The accounts offered as ComboBox rows (PopulateUserAccounts' trace file):"
+grep -o 'Adding .* to ComboBox table' tlk | tr -d '\r' | sed 's/^/    /'
+echo "Each case's outcome (CredUIDialogCheckAccountResult and CREDUIACCOUNTNAME after it, or the service codes):"
+while IFS='|' read -r name what; do
+  printf '    %-60s %s\n' "$what:" "$(e2e_property install.log.txt "$name")"
+done <<'TABLE'
+A_LISTED|the account preselected in the list
+CredUIDialogPickAccountResult|the picker, cancelled
+V_EMPTY|CheckCredentials, no account
+V_CONFIRM|CheckCredentials, confirmation typed differently
+V_LOCALHOST|CheckCredentials, localhost\<user>
+V_BARE|CheckCredentials, <user> alone
+V_UNKNOWN|CheckCredentials2, NOWHERE\nobody (CREDUIERRORTEXT)
+V_SERVICE_BLANK|CheckSetServiceCredentials, no service account
+SERVICEACCOUNT|StoreCredentials' hand-over
+V_SERVICE|CheckSetServiceCredentials after the hand-over
+LookAccountSidACCOUNT|LookAccountSid S-1-5-18, account
+LookAccountSidDOMAIN|LookAccountSid S-1-5-18, domain
+LookAccountNameResult|LookAccountName <user>
+TABLE
+e2e_uninstall accounts.msi remove.log
+e2e_inproc_unregister "$picker"
+picker=
 e2e_settings_clear
 
 # ---- The setup library's managed database action ----
