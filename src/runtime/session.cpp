@@ -296,7 +296,7 @@ namespace {
 
 // Properties the library itself treats as secret, whatever the package
 // lists: deferred phases cannot read "MsiHiddenProperties".
-constexpr const wchar_t* kLibrarySecrets[] = {L"ShellCommandHidden"};
+constexpr const wchar_t* kLibrarySecrets[] = {L"ShellCommandHidden", L"CREDUICONFIRM"};
 
 bool IsLibrarySecret(std::wstring_view name) {
     for (const wchar_t* secret : kLibrarySecrets)

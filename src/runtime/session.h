@@ -95,8 +95,9 @@ int WcaProcessMessage(INSTALLMESSAGE messageType, MSIHANDLE record);
 
 // Properties whose values never reach a log or trace file: those listed in
 // "MsiHiddenProperties", any whose name contains PASSWORD, those the library
-// treats as secret ("ShellCommandHidden"), and "CustomActionData" when the
-// running action's name is such a name.
+// treats as secret ("ShellCommandHidden", the credential dialog's
+// "CREDUICONFIRM"), and "CustomActionData" when the running action's name is
+// such a name.
 bool WcaIsHiddenProperty(MSIHANDLE hInstall, LPCWSTR name);
 inline constexpr wchar_t kHiddenValue[] = L"**********";
 
