@@ -18,8 +18,6 @@
 
 namespace {
 
-HMODULE g_module = nullptr;
-
 const CLSID* const kServedClasses[] = {&CLSID_DsObjectPicker};
 
 struct Served {
@@ -34,7 +32,8 @@ std::wstring Text(const std::string& word) { return word == "-" ? L"" : std::wst
 Served& ReadScript() {
     static Served* served = new Served;
     *served = Served{};
-    std::ifstream file(std::filesystem::path(ondex::test::ScriptFile(g_module, L"OXOBJSEL_SCRIPT", L"objsel_double.txt")));
+    const std::wstring script = ondex::test::ScriptFile(ondex::test::g_serverModule, L"OXOBJSEL_SCRIPT", L"objsel_double.txt");
+    std::ifstream file{std::filesystem::path(script)};
     for (std::string line; std::getline(file, line);) {
         std::istringstream words(line);
         std::string setting, name, upn, adsPath;
@@ -48,10 +47,7 @@ Served& ReadScript() {
 
 }  // namespace
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH) g_module = module;
-    return TRUE;
-}
+ONDEX_INPROC_SERVER_EXPORTS(kServedClasses)
 
 extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
     *out = nullptr;
@@ -61,13 +57,4 @@ extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** o
     const HRESULT hr = object->QueryInterface(iid, out);
     object->Release();
     return hr;
-}
-
-extern "C" HRESULT WINAPI DllCanUnloadNow() { return S_FALSE; }
-
-extern "C" HRESULT WINAPI DllRegisterServer() { return ondex::test::RegisterInprocClasses(g_module, kServedClasses); }
-
-extern "C" HRESULT WINAPI DllUnregisterServer() {
-    ondex::test::UnregisterInprocClasses(kServedClasses);
-    return S_OK;
 }

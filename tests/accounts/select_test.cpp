@@ -18,13 +18,6 @@ using Lines = std::vector<std::wstring>;
 
 namespace {
 
-std::wstring ComputerName() {
-    wchar_t name[32] = L"";
-    DWORD size = 32;
-    GetComputerNameW(name, &size);
-    return name;
-}
-
 struct AccountChoice : testing::Test {
     const std::wstring computer = ComputerName();
     const std::wstring runningUser = computer + L"\\root";  // what Wine reports
