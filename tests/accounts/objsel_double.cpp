@@ -1,7 +1,7 @@
 #include "accounts/objsel_double.h"
 
 #include <cstddef>
-#include <cstring>
+#include <cwchar>
 
 namespace ondex::test {
 
@@ -9,45 +9,32 @@ namespace {
 
 long g_live = 0;
 
-// The list and its texts in one block, the texts after the entries.
-class SelectionBlock {
-public:
-    explicit SelectionBlock(const ObjSelScript& script) : script_(script) {}
-
-    HGLOBAL Make() const {
-        const size_t count = script_.selection.size();
-        const size_t entries = offsetof(DS_SELECTION_LIST, aDsSelection) + (count ? count : 1) * sizeof(DS_SELECTION);
-        size_t texts = 0;
-        for (const PickedObject& object : script_.selection)
-            for (const std::wstring* text : Texts(object)) texts += (text->size() + 1) * sizeof(wchar_t);
-        const HGLOBAL block = ::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, entries + texts);
-        auto* list = static_cast<DS_SELECTION_LIST*>(::GlobalLock(block));
-        list->cItems = script_.claimedCount.value_or(static_cast<ULONG>(count));
-        auto* next = reinterpret_cast<wchar_t*>(reinterpret_cast<BYTE*>(list) + entries);
-        for (size_t index = 0; index < count; ++index) {
-            const PickedObject& object = script_.selection[index];
-            DS_SELECTION& entry = list->aDsSelection[index];
-            PWSTR* slots[] = {&entry.pwzClass, &entry.pwzName, &entry.pwzUPN, &entry.pwzADsPath};
-            const auto texts = Texts(object);
-            for (size_t field = 0; field < 4; ++field) *slots[field] = Place(*texts[field], next);
-        }
-        ::GlobalUnlock(block);
-        return block;
-    }
-
-private:
-    static std::vector<const std::wstring*> Texts(const PickedObject& object) {
-        return {&object.objectClass, &object.name, &object.upn, &object.adsPath};
-    }
-    static PWSTR Place(const std::wstring& text, wchar_t*& next) {
+// The list and its texts in one block, the texts after the entries; an
+// empty text is a null pointer.
+HGLOBAL MakeSelectionList(const std::vector<PickedObject>& selection) {
+    const size_t entries = offsetof(DS_SELECTION_LIST, aDsSelection) + (selection.size() + 1) * sizeof(DS_SELECTION);
+    size_t chars = 0;
+    for (const PickedObject& o : selection) chars += o.objectClass.size() + o.name.size() + o.upn.size() + o.adsPath.size() + 4;
+    const HGLOBAL block = ::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, entries + chars * sizeof(wchar_t));
+    auto* list = static_cast<DS_SELECTION_LIST*>(::GlobalLock(block));
+    list->cItems = static_cast<ULONG>(selection.size());
+    auto* next = reinterpret_cast<wchar_t*>(reinterpret_cast<BYTE*>(list) + entries);
+    const auto place = [&next](const std::wstring& text) -> PWSTR {
         if (text.empty()) return nullptr;
-        PWSTR placed = next;
-        std::memcpy(placed, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+        const PWSTR placed = std::wcscpy(next, text.c_str());
         next += text.size() + 1;
         return placed;
+    };
+    for (size_t index = 0; index < selection.size(); ++index) {
+        DS_SELECTION& entry = list->aDsSelection[index];
+        entry.pwzClass = place(selection[index].objectClass);
+        entry.pwzName = place(selection[index].name);
+        entry.pwzUPN = place(selection[index].upn);
+        entry.pwzADsPath = place(selection[index].adsPath);
     }
-    const ObjSelScript& script_;
-};
+    ::GlobalUnlock(block);
+    return block;
+}
 
 class Selection : public Counted<IDataObject, IID_IDataObject> {
 public:
@@ -58,7 +45,7 @@ public:
             !(format->tymed & TYMED_HGLOBAL))
             return DV_E_FORMATETC;
         medium->tymed = TYMED_HGLOBAL;
-        medium->hGlobal = SelectionBlock(script_).Make();
+        medium->hGlobal = MakeSelectionList(script_.selection);
         medium->pUnkForRelease = nullptr;
         return S_OK;
     }

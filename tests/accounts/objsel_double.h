@@ -24,7 +24,6 @@ struct ObjSelScript {
     HRESULT initializeResult = S_OK;
     HRESULT invokeResult = S_OK;  // S_FALSE: the user cancelled
     std::vector<PickedObject> selection;
-    std::optional<ULONG> claimedCount;  // a list claiming more items than it holds
 };
 
 // What the picker was given.

@@ -59,7 +59,6 @@ TEST(AccountSelectText, TheRunningUserComesFirstUnlessListedInAnyCase) {
         {{L"PC\\a", L"PC\\ME"}, L"pc\\me", {L"PC\\a", L"PC\\ME"}},
         {{L"PC\\\u00c4rger"}, L"PC\\\u00e4rger", {L"PC\\\u00c4rger"}},  // folded beyond ASCII
         {{L"PC\\me2"}, L"PC\\me", {L"PC\\me", L"PC\\me2"}},
-        {{}, L"PC\\me", {L"PC\\me"}},
         {{L"PC\\a"}, L"", {L"PC\\a"}},  // an unknown running user is not offered
     };
     for (const auto& c : cases) {
