@@ -98,7 +98,8 @@ void LookAccountNameImpl(UINT&, const wchar_t*, UINT, MSIHANDLE hInstall) {
         return;
     }
     std::vector<BYTE> sid;
-    if (const DWORD error = SidOfName(user, sid)) return runtime::LogTimestampedError(hInstall, error, L"GetSidByName failed.");
+    if (const DWORD error = SidOfName(user, sid))
+        return runtime::LogTimestampedError(hInstall, error, L"GetSidByName failed.");
     wchar_t* text = nullptr;
     if (!::ConvertSidToStringSidW(sid.data(), &text))
         return runtime::LogTimestampedError(hInstall, ::GetLastError(), L"ConvertSidToStringSid failed.");

@@ -47,8 +47,8 @@ bool SameAccountName(std::wstring_view a, std::wstring_view b, CaseFold fold) {
 
 void PutCurrentUserFirst(std::vector<std::wstring>& accounts, const std::wstring& current, CaseFold fold) {
     if (current.empty()) return;
-    const bool listed = std::any_of(accounts.begin(), accounts.end(),
-                                    [&](const std::wstring& account) { return SameAccountName(account, current, fold); });
+    const auto same = [&](const std::wstring& account) { return SameAccountName(account, current, fold); };
+    const bool listed = std::any_of(accounts.begin(), accounts.end(), same);
     if (!listed) accounts.insert(accounts.begin(), current);
 }
 

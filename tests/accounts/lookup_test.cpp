@@ -102,7 +102,8 @@ TEST_F(CredentialDialog, APickEmptiesBothPasswordsInThePropertiesAndOnTheScreen)
 TEST_F(CredentialDialog, StoreCredentialsHandsTheAccountAndPasswordToTheService) {
     package.Property(L"CREDUIACCOUNTNAME", L"CORP\\svc").Property(L"SERVICEACCOUNT", L"old");
     EXPECT_EQ(0u, StoreCredentials(package.Session()));
-    EXPECT_EQ((Lines{L"CORP\\svc", L"first"}), (Lines{package.Get(L"SERVICEACCOUNT"), package.Get(L"SERVICEPASSWORD")}));
+    EXPECT_EQ((Lines{L"CORP\\svc", L"first"}),
+              (Lines{package.Get(L"SERVICEACCOUNT"), package.Get(L"SERVICEPASSWORD")}));
 }
 
 // ---- LookAccountSid and LookAccountName against Wine's accounts ----
@@ -209,12 +210,14 @@ TEST(AccountActions, NoPasswordReachesTheLogOrTheTraceFileWithEveryTraceScopeOn)
         MessageBoxScript boxes;
         LogCapture log;
         EXPECT_EQ(0u, action(traced.Session()));
-        for (const auto& message : log.messages()) EXPECT_EQ(std::wstring::npos, message.text.find(secret)) << message.text;
+        for (const auto& message : log.messages())
+            EXPECT_EQ(std::wstring::npos, message.text.find(secret)) << message.text;
         for (const auto& box : boxes.boxes()) EXPECT_EQ(std::wstring::npos, box.text.find(secret)) << box.text;
     }
     const std::string tlk = trace.Text();
-    for (const char* action : {"PopulateUserAccounts", "DoObjSelDlg", "UpdateCredUIControls", "StoreCredentials",
-                               "LookAccountSid", "LookAccountName", "Deleting MsiProperty CREDUICONFIRM"})
-        EXPECT_NE(std::string::npos, tlk.find(action)) << action;
+    for (const char* line : {"PopulateUserAccounts", "Adding \"", "User selected \"CORP\\eve\"", "Final HR: 0x0",
+                             "UpdateCredUIControls", "Now service will run under \"CORP\\svc\" account",
+                             "LookAccountSid", "LookAccountName", "Deleting MsiProperty CREDUICONFIRM"})
+        EXPECT_NE(std::string::npos, tlk.find(line)) << line;
     EXPECT_EQ(std::string::npos, tlk.find("Cred1Passw0rdPlanted"));
 }

@@ -14,7 +14,8 @@ long g_live = 0;
 HGLOBAL MakeSelectionList(const std::vector<PickedObject>& selection) {
     const size_t entries = offsetof(DS_SELECTION_LIST, aDsSelection) + (selection.size() + 1) * sizeof(DS_SELECTION);
     size_t chars = 0;
-    for (const PickedObject& o : selection) chars += o.objectClass.size() + o.name.size() + o.upn.size() + o.adsPath.size() + 4;
+    for (const PickedObject& o : selection)
+        chars += o.objectClass.size() + o.name.size() + o.upn.size() + o.adsPath.size() + 4;
     const HGLOBAL block = ::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, entries + chars * sizeof(wchar_t));
     auto* list = static_cast<DS_SELECTION_LIST*>(::GlobalLock(block));
     list->cItems = static_cast<ULONG>(selection.size());

@@ -32,7 +32,8 @@ std::wstring Text(const std::string& word) { return word == "-" ? L"" : std::wst
 Served& ReadScript() {
     static Served* served = new Served;
     *served = Served{};
-    const std::wstring script = ondex::test::ScriptFile(ondex::test::g_serverModule, L"OXOBJSEL_SCRIPT", L"objsel_double.txt");
+    const std::wstring script =
+        ondex::test::ScriptFile(ondex::test::g_serverModule, L"OXOBJSEL_SCRIPT", L"objsel_double.txt");
     std::ifstream file{std::filesystem::path(script)};
     for (std::string line; std::getline(file, line);) {
         std::istringstream words(line);

@@ -11,7 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* bytes, unsigned long 
     Require(parts.user.find(L'/') == std::wstring::npos && parts.container.find(L'/') == std::wstring::npos);
     const size_t slashes = path.find(L'/') == std::wstring::npos ? 0 : 1;
     Require(parts.user.size() + parts.container.size() + slashes <= path.size());
-    Require(path.size() >= parts.user.size() && path.compare(path.size() - parts.user.size(), std::wstring::npos, parts.user) == 0);
+    Require(path.size() >= parts.user.size() &&
+            path.compare(path.size() - parts.user.size(), std::wstring::npos, parts.user) == 0);
     const std::wstring name = ondex::accounts::UntranslatedAccountName(path);
     Require(name.size() <= ondex::accounts::kPickedNameChars);
     Require(ondex::accounts::IsWinNTPath(path) || path.compare(0, name.size(), name) == 0);

@@ -50,7 +50,8 @@ void Apply(Doubles& doubles, const std::string& setting, const std::wstring& val
 Doubles& ReadScript() {
     static Doubles* doubles = new Doubles;
     *doubles = Doubles{};
-    const std::wstring script = ondex::test::ScriptFile(ondex::test::g_serverModule, L"OXSQL_DOUBLES_FILE", L"sql_doubles.txt");
+    const std::wstring script =
+        ondex::test::ScriptFile(ondex::test::g_serverModule, L"OXSQL_DOUBLES_FILE", L"sql_doubles.txt");
     std::ifstream file{std::filesystem::path(script)};
     for (std::string line; std::getline(file, line);) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
