@@ -21,6 +21,8 @@
 #include "sql/sql_instances.h"
 #include "sql/sql_setup.h"
 #include "iis/iis_state.h"
+#include "accounts/account_lookup.h"
+#include "accounts/account_select.h"
 
 #define ONDEX_CLASSIC_ACTION(Name, Impl) \
     extern "C" UINT __stdcall Name(MSIHANDLE hInstall) { return ondex::runtime::RunClassicAction(hInstall, #Name, Impl); }
@@ -116,6 +118,14 @@ ONDEX_CLASSIC_ACTION(UpdateSqlDbLockInfo, ondex::sql::UpdateSqlDbLockInfoImpl)
 ONDEX_CLASSIC_ACTION(CheckCredentials, ondex::accounts::CheckCredentialsImpl)
 ONDEX_CLASSIC_ACTION(CheckCredentials2, ondex::accounts::CheckCredentials2Impl)
 ONDEX_CLASSIC_ACTION(CheckSetServiceCredentials, ondex::accounts::CheckSetServiceCredentialsImpl)
+
+// Account selection and lookup.
+ONDEX_CLASSIC_ACTION(PopulateUserAccounts, ondex::accounts::PopulateUserAccountsImpl)
+ONDEX_CLASSIC_ACTION(DoObjSelDlg, ondex::accounts::DoObjSelDlgImpl)
+ONDEX_CLASSIC_ACTION(UpdateCredUIControls, ondex::accounts::UpdateCredUIControlsImpl)
+ONDEX_CLASSIC_ACTION(StoreCredentials, ondex::accounts::StoreCredentialsImpl)
+ONDEX_CLASSIC_ACTION(LookAccountSid, ondex::accounts::LookAccountSidImpl)
+ONDEX_CLASSIC_ACTION(LookAccountName, ondex::accounts::LookAccountNameImpl)
 
 // Managed extension actions, run by the setup library.
 ONDEX_SETUPLIB_ACTION(OxaSQLAssemblyCaller, OxSQLAssemblyCaller)

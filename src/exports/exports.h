@@ -67,4 +67,11 @@ UINT __stdcall SetPiplineModeClassic(MSIHANDLE hInstall);
 UINT __stdcall GetPathWWWRoot(MSIHANDLE hInstall);
 UINT __stdcall GetDotNetFrameworkPath(MSIHANDLE hInstall);
 UINT __stdcall Debug_ShowIIsWebQuery(MSIHANDLE hInstall);
+// Account selection and lookup.
+UINT __stdcall PopulateUserAccounts(MSIHANDLE hInstall);
+UINT __stdcall DoObjSelDlg(MSIHANDLE hInstall);
+UINT __stdcall UpdateCredUIControls(MSIHANDLE hInstall);
+UINT __stdcall StoreCredentials(MSIHANDLE hInstall);
+UINT __stdcall LookAccountSid(MSIHANDLE hInstall);
+UINT __stdcall LookAccountName(MSIHANDLE hInstall);
 }

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <msi.h>
 #include <msiquery.h>
+#include <lm.h>
 
 #include <utility>
 
@@ -55,6 +56,9 @@ struct ServiceHandleCloser {
 struct LocalMemoryCloser {
     void operator()(HLOCAL h) const { ::LocalFree(h); }
 };
+struct NetBufferFreer {
+    void operator()(LPBYTE buffer) const { ::NetApiBufferFree(buffer); }
+};
 
 // An installer handle (record, view, database, session).
 using UniqueMsiHandle = UniqueResource<MSIHANDLE, 0, MsiHandleCloser>;
@@ -64,5 +68,7 @@ using UniqueHKey = UniqueResource<HKEY, nullptr, RegKeyCloser>;
 // A service control manager or service handle.
 using UniqueServiceHandle = UniqueResource<SC_HANDLE, nullptr, ServiceHandleCloser>;
 using UniqueLocalMemory = UniqueResource<HLOCAL, nullptr, LocalMemoryCloser>;
+// A buffer the network-management functions allocated.
+using UniqueNetBuffer = UniqueResource<LPBYTE, nullptr, NetBufferFreer>;
 
 }  // namespace ondex::platform

@@ -49,6 +49,7 @@ const SystemApi kReal = {
     ::LsaAddAccountRights,
     ::IsWindow,
     ::SendMessageW,
+    ::NetQueryDisplayInformation,
 };
 SystemApi g_api = kReal;
 }  // namespace

@@ -77,6 +77,8 @@ struct SystemApi {
     NTSTATUS(NTAPI* LsaAddAccountRights)(LSA_HANDLE, PSID, PLSA_UNICODE_STRING, ULONG);
     BOOL(WINAPI* IsWindow)(HWND);
     LRESULT(WINAPI* SendMessageW)(HWND, UINT, WPARAM, LPARAM);
+    // The local user accounts (Wine lists root, Administrator and a disabled Guest).
+    NET_API_STATUS(WINAPI* NetQueryDisplayInformation)(LPCWSTR, DWORD, DWORD, DWORD, DWORD, LPDWORD, PVOID*);
 };
 
 // The process-wide table.

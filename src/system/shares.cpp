@@ -28,10 +28,7 @@ constexpr DWORD kShareNameNotFound = 2310;  // NERR_NetNameNotFound
 constexpr wchar_t kAdministratorsSid[] = L"S-1-5-32-544";
 constexpr wchar_t kDuplicateNameLine[] = L"Error: such share name is already in use on this server.";
 
-struct NetBufferFreer {
-    void operator()(LPBYTE buffer) const { ::NetApiBufferFree(buffer); }
-};
-using UniqueNetBuffer = platform::UniqueResource<LPBYTE, nullptr, NetBufferFreer>;
+using platform::UniqueNetBuffer;
 
 [[noreturn]] void Fail(const wchar_t* operation, const wchar_t* step, DWORD code) {
     throw CWinEExc(std::wstring(operation) + step, code);

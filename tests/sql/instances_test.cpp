@@ -22,13 +22,6 @@ using Lines = std::vector<std::wstring>;
 
 namespace {
 
-std::wstring ComputerName() {
-    wchar_t name[32] = L"";
-    DWORD size = 32;
-    GetComputerNameW(name, &size);
-    return name;
-}
-
 struct SqlInstances : testing::Test {
     const std::wstring computer = ComputerName();
     TestPackage package;

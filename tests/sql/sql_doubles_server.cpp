@@ -26,8 +26,6 @@
 
 namespace {
 
-HMODULE g_module = nullptr;
-
 const CLSID* const kServedClasses[] = {&ondex::sql::kClsidDmoServer, &ondex::sql::kClsidSqlOleDb};
 
 struct Doubles {
@@ -52,7 +50,9 @@ void Apply(Doubles& doubles, const std::string& setting, const std::wstring& val
 Doubles& ReadScript() {
     static Doubles* doubles = new Doubles;
     *doubles = Doubles{};
-    std::ifstream file(std::filesystem::path(ondex::test::ScriptFile(g_module, L"OXSQL_DOUBLES_FILE", L"sql_doubles.txt")));
+    const std::wstring script =
+        ondex::test::ScriptFile(ondex::test::g_serverModule, L"OXSQL_DOUBLES_FILE", L"sql_doubles.txt");
+    std::ifstream file{std::filesystem::path(script)};
     for (std::string line; std::getline(file, line);) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         const std::string setting = line.substr(0, line.find(' '));
@@ -64,10 +64,7 @@ Doubles& ReadScript() {
 
 }  // namespace
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH) g_module = module;
-    return TRUE;
-}
+ONDEX_INPROC_SERVER_EXPORTS(kServedClasses)
 
 extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
     *out = nullptr;
@@ -78,13 +75,4 @@ extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** o
     const HRESULT hr = object->QueryInterface(iid, out);
     object->Release();
     return hr;
-}
-
-extern "C" HRESULT WINAPI DllCanUnloadNow() { return S_FALSE; }
-
-extern "C" HRESULT WINAPI DllRegisterServer() { return ondex::test::RegisterInprocClasses(g_module, kServedClasses); }
-
-extern "C" HRESULT WINAPI DllUnregisterServer() {
-    ondex::test::UnregisterInprocClasses(kServedClasses);
-    return S_OK;
 }

@@ -49,4 +49,24 @@ inline void UnregisterInprocClasses(std::span<const CLSID* const> classes) {
     for (const CLSID* clsid : classes) RegDeleteTreeW(HKEY_CLASSES_ROOT, (L"CLSID\\" + ClsidText(*clsid)).c_str());
 }
 
+// The module of the server this header is compiled into, kept by its DllMain.
+inline HMODULE g_serverModule = nullptr;
+
 }  // namespace ondex::test
+
+// The exports a double's server shares besides DllGetClassObject: DllMain
+// keeps the module, the server never unloads, and regsvr32 registers the
+// classes of `classes` (an array of CLSID pointers) or, with /u, removes them.
+#define ONDEX_INPROC_SERVER_EXPORTS(classes)                                             \
+    extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) {             \
+        if (reason == DLL_PROCESS_ATTACH) ondex::test::g_serverModule = module;          \
+        return TRUE;                                                                     \
+    }                                                                                    \
+    extern "C" HRESULT WINAPI DllCanUnloadNow() { return S_FALSE; }                      \
+    extern "C" HRESULT WINAPI DllRegisterServer() {                                      \
+        return ondex::test::RegisterInprocClasses(ondex::test::g_serverModule, classes); \
+    }                                                                                    \
+    extern "C" HRESULT WINAPI DllUnregisterServer() {                                    \
+        ondex::test::UnregisterInprocClasses(classes);                                   \
+        return S_OK;                                                                     \
+    }

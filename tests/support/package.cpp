@@ -314,6 +314,13 @@ std::wstring SystemErrorText(DWORD code) {
     return text;
 }
 
+std::wstring ComputerName() {
+    wchar_t name[32] = L"";
+    DWORD size = 32;
+    GetComputerNameW(name, &size);
+    return name;
+}
+
 std::string ReadFileBytes(const std::wstring& path) {
     platform::UniqueHandle file(
         CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));

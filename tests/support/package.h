@@ -140,6 +140,8 @@ std::wstring Number(std::optional<int> value);
 
 // The system's own text for an error code, as FormatErrMessage shows it.
 std::wstring SystemErrorText(DWORD code);
+// This computer's name.
+std::wstring ComputerName();
 
 // The folder of the test program (with its final backslash), and the test
 // tool beside it, quoted, followed by its steps.

@@ -1,0 +1,226 @@
+// The dialog's field refresh, the hand-over to the service account and the
+// two lookups in real sessions: Wine's own account database, the installer
+// dialog's window and edit fields scripted through the seam.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "accounts/objsel_double.h"
+#include "support/package.h"
+#include "support/seam_override.h"
+
+#include "exports/exports.h"
+
+using namespace ondex::test;
+using Lines = std::vector<std::wstring>;
+
+namespace {
+
+// ---- UpdateCredUIControls ----
+
+const HWND kDialog = reinterpret_cast<HWND>(0x100);
+
+struct Screen {
+    bool dialog = true;
+    int edits = 2;  // handles 1, 2, …
+    Lines sent;     // "edit:message:wParam:lParam", the text for EM_REPLACESEL
+};
+Screen* g_screen = nullptr;
+
+HWND WINAPI FindDialog(LPCWSTR className, LPCWSTR) {
+    return g_screen->dialog && std::wstring(className) == L"MsiDialogCloseClass" ? kDialog : nullptr;
+}
+BOOL WINAPI IsOurWindow(HWND window) { return window == kDialog; }
+HWND WINAPI NextEdit(HWND parent, HWND after, LPCWSTR className, LPCWSTR) {
+    const INT_PTR next = reinterpret_cast<INT_PTR>(after) + 1;
+    return parent == kDialog && std::wstring(className) == L"Edit" && next <= g_screen->edits
+               ? reinterpret_cast<HWND>(next)
+               : nullptr;
+}
+LRESULT WINAPI RecordMessage(HWND edit, UINT message, WPARAM wParam, LPARAM lParam) {
+    const std::wstring last = message == EM_REPLACESEL ? reinterpret_cast<const wchar_t*>(lParam)
+                                                       : std::to_wstring(static_cast<INT_PTR>(lParam));
+    g_screen->sent.push_back(std::to_wstring(reinterpret_cast<INT_PTR>(edit)) + L":" + std::to_wstring(message) + L":" +
+                             std::to_wstring(wParam) + L":" + last);
+    return 0;
+}
+
+struct CredentialDialog : testing::Test {
+    TestPackage package;
+    ScopedApiOverride api;
+    Screen screen;
+
+    CredentialDialog() {
+        g_screen = &screen;
+        api.api().FindWindowW = &FindDialog;
+        api.api().IsWindow = &IsOurWindow;
+        api.api().FindWindowExW = &NextEdit;
+        api.api().SendMessageW = &RecordMessage;
+        package.Property(L"CREDUIPASSWORD", L"first").Property(L"CREDUICONFIRM", L"second");
+    }
+};
+
+struct ScreenCase {
+    const char* name;
+    bool dialog;
+    int edits;
+    Lines sent;
+};
+
+void PrintTo(const ScreenCase& c, std::ostream* out) { *out << c.name; }
+
+const ScreenCase kScreenCases[] = {
+    {"BothFieldsGetTheirValues", true, 3, {L"1:177:0:-1", L"1:194:0:first", L"2:177:0:-1", L"2:194:0:second"}},
+    {"ASingleFieldGetsThePassword", true, 1, {L"1:177:0:-1", L"1:194:0:first"}},
+    {"NoDialogNoMessage", false, 2, {}},
+};
+
+struct RefreshFields : CredentialDialog, testing::WithParamInterface<ScreenCase> {};
+
+}  // namespace
+
+TEST_P(RefreshFields, SelectsAndReplacesEachFieldsText) {
+    screen.dialog = GetParam().dialog;
+    screen.edits = GetParam().edits;
+    EXPECT_EQ(0u, UpdateCredUIControls(package.Session()));
+    EXPECT_EQ(GetParam().sent, screen.sent);
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, RefreshFields, testing::ValuesIn(kScreenCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(CredentialDialog, APickEmptiesBothPasswordsInThePropertiesAndOnTheScreen) {
+    ObjSelDouble picker;
+    picker.selection = {{L"user", L"eve", L"", L"WinNT://CORP/eve"}};
+    EXPECT_EQ(0u, DoObjSelDlg(package.Session()));
+    EXPECT_EQ(L"CORP\\eve", package.Get(L"CREDUIACCOUNTNAME"));
+    EXPECT_EQ(0u, UpdateCredUIControls(package.Session()));
+    EXPECT_EQ((Lines{L"1:177:0:-1", L"1:194:0:", L"2:177:0:-1", L"2:194:0:"}), screen.sent);
+}
+
+TEST_F(CredentialDialog, StoreCredentialsHandsTheAccountAndPasswordToTheService) {
+    package.Property(L"CREDUIACCOUNTNAME", L"CORP\\svc").Property(L"SERVICEACCOUNT", L"old");
+    EXPECT_EQ(0u, StoreCredentials(package.Session()));
+    EXPECT_EQ((Lines{L"CORP\\svc", L"first"}),
+              (Lines{package.Get(L"SERVICEACCOUNT"), package.Get(L"SERVICEPASSWORD")}));
+}
+
+// ---- LookAccountSid and LookAccountName against Wine's accounts ----
+
+namespace {
+
+// A property of the package unless empty (the Property table holds no empty value).
+void SetUnlessEmpty(TestPackage& package, const wchar_t* name, const std::wstring& value) {
+    if (!value.empty()) package.Property(name, value);
+}
+
+struct SidCase {
+    const char* name;
+    std::wstring sid;
+    Lines outcome;  // account, domain, result; an error's domain is the system's text for it
+    DWORD error = 0;
+};
+
+void PrintTo(const SidCase& c, std::ostream* out) { *out << c.name; }
+
+const SidCase kSidCases[] = {
+    {"TheLocalSystemAccount", L"S-1-5-18", {L"SYSTEM", L"NT AUTHORITY", L"OK"}},
+    {"AMalformedSid", L"S-1-x-18", {L"kept", L"", L"ERROR"}, ERROR_INVALID_SID},
+    {"ANameInsteadOfASid", L"Administrators", {L"kept", L"", L"ERROR"}, ERROR_INVALID_SID},
+    // Wine reads the overflowing number (Windows refuses it); no account has it.
+    {"AVeryLongSid", L"S-1-5-21-" + std::wstring(600, L'1'), {L"kept", L"", L"ERROR"}, ERROR_NONE_MAPPED},
+    {"AnUnknownAccount", L"S-1-5-21-1-2-3-4242", {L"kept", L"", L"ERROR"}, ERROR_NONE_MAPPED},
+};
+
+struct SidLookup : testing::TestWithParam<SidCase> {
+    TestPackage package;
+};
+
+}  // namespace
+
+TEST_P(SidLookup, GivesTheNamesOrTheSystemsErrorText) {
+    SetUnlessEmpty(package, L"LookAccountSidSID", GetParam().sid);
+    package.Property(L"LookAccountSidACCOUNT", L"kept");
+    EXPECT_EQ(0u, LookAccountSid(package.Session()));
+    Lines expected = GetParam().outcome;
+    if (GetParam().error) expected[1] = SystemErrorText(GetParam().error);
+    EXPECT_EQ(expected, (Lines{package.Get(L"LookAccountSidACCOUNT"), package.Get(L"LookAccountSidDOMAIN"),
+                               package.Get(L"LookAccountSidRESULT")}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Sids, SidLookup, testing::ValuesIn(kSidCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+namespace {
+
+struct NameCase {
+    const char* name;
+    std::wstring user;
+    std::wstring sid;   // expected result
+    std::wstring line;  // the start of the logged line, empty for none
+};
+
+void PrintTo(const NameCase& c, std::ostream* out) { *out << c.name; }
+
+const NameCase kNameCases[] = {
+    {"ABuiltinGroup", L"Administrators", L"S-1-5-32-544", L""},
+    {"AnUnknownAccount", L"NoSuchUser", L"", L"GetSidByName failed.: (0x534): "},
+    {"AVeryLongName", std::wstring(600, L'u'), L"", L"GetSidByName failed.: (0x"},
+    {"AnEmptyName", L"", L"", L"PROPERTY LookAccountUser is empty."},
+};
+
+struct NameLookup : testing::TestWithParam<NameCase> {
+    TestPackage package;
+    LogCapture log;
+};
+
+}  // namespace
+
+TEST_P(NameLookup, GivesTheStringSidOrLogsWhyNot) {
+    SetUnlessEmpty(package, L"LookAccountUser", GetParam().user);
+    package.Property(L"LookAccountNameResult", L"stale");
+    EXPECT_EQ(0u, LookAccountName(package.Session()));
+    EXPECT_EQ(GetParam().sid, package.Get(L"LookAccountNameResult"));
+    const Lines lines = log.TimestampedLines();
+    if (GetParam().line.empty()) {
+        EXPECT_EQ(Lines{}, lines);
+    } else {
+        ASSERT_EQ(1u, lines.size());
+        EXPECT_EQ(0u, lines[0].rfind(GetParam().line, 0)) << lines[0];
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, NameLookup, testing::ValuesIn(kNameCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---- No password reaches a log or trace line ----
+
+TEST(AccountActions, NoPasswordReachesTheLogOrTheTraceFileWithEveryTraceScopeOn) {
+    const std::wstring secret = L"Cred1Passw0rdPlanted";
+    EveryTraceOn trace;
+    for (UINT(__stdcall * action)(MSIHANDLE) :
+         {PopulateUserAccounts, DoObjSelDlg, UpdateCredUIControls, StoreCredentials, LookAccountSid, LookAccountName,
+          CheckCredentials, CheckCredentials2, CheckSetServiceCredentials}) {
+        TestPackage traced;
+        traced.Property(L"CREDUIPASSWORD", secret).Property(L"CREDUICONFIRM", secret)
+            .Property(L"SERVICEPASSWORD", secret).Property(L"CREDUIACCOUNTNAME", L"CORP\\svc")
+            .Property(L"LookAccountUser", L"root").Property(L"LookAccountSidSID", L"S-1-5-18")
+            .Property(L"SERVICEACCOUNT", L"root");
+        ObjSelDouble picker;
+        picker.selection = {{L"user", L"eve", L"", L"WinNT://CORP/eve"}};
+        MessageBoxScript boxes;
+        LogCapture log;
+        EXPECT_EQ(0u, action(traced.Session()));
+        for (const auto& message : log.messages())
+            EXPECT_EQ(std::wstring::npos, message.text.find(secret)) << message.text;
+        for (const auto& box : boxes.boxes()) EXPECT_EQ(std::wstring::npos, box.text.find(secret)) << box.text;
+    }
+    const std::string tlk = trace.Text();
+    for (const char* line : {"PopulateUserAccounts", "Adding \"", "User selected \"CORP\\eve\"", "Final HR: 0x0",
+                             "UpdateCredUIControls", "Now service will run under \"CORP\\svc\" account",
+                             "LookAccountSid", "LookAccountName", "Deleting MsiProperty CREDUICONFIRM",
+                             "CheckCredentials2", "CHECKING FAILED!", "CHECKING SUCCEEDED!"})
+        EXPECT_NE(std::string::npos, tlk.find(line)) << line;
+    EXPECT_EQ(std::string::npos, tlk.find("Cred1Passw0rdPlanted"));
+}
