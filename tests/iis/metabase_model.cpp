@@ -89,8 +89,9 @@ void MetabaseModel::Put(const std::wstring& path, MetaValue value) {
     Persist();
 }
 
-void MetabaseModel::PutString(const std::wstring& path, std::uint32_t id, const std::wstring& text) {
-    Put(path, {id, 0, 1, 2, Utf16(text + L'\0')});
+void MetabaseModel::PutString(const std::wstring& path, std::uint32_t id, const std::wstring& text,
+                              std::uint32_t attributes, std::uint32_t userType) {
+    Put(path, {id, attributes, userType, 2, Utf16(text + L'\0')});
 }
 
 void MetabaseModel::PutDword(const std::wstring& path, std::uint32_t id, std::uint32_t value,

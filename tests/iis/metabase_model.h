@@ -26,7 +26,8 @@ public:
     // ---- Arranging and inspecting (paths like "/LM/W3SVC/1"). ----
     void AddKey(const std::wstring& path);
     void Put(const std::wstring& path, MetaValue value);
-    void PutString(const std::wstring& path, std::uint32_t id, const std::wstring& text);
+    void PutString(const std::wstring& path, std::uint32_t id, const std::wstring& text, std::uint32_t attributes = 0,
+                   std::uint32_t userType = 1);
     void PutDword(const std::wstring& path, std::uint32_t id, std::uint32_t value, std::uint32_t attributes = 0);
     void PutMultiString(const std::wstring& path, std::uint32_t id, const std::vector<std::wstring>& strings);
     // A web site key with KeyType "IIsWebServer" and, when given, bindings and comment.
