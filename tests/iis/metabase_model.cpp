@@ -56,6 +56,12 @@ std::vector<std::uint8_t> Utf16(const std::wstring& text) {
     return bytes;
 }
 
+std::wstring FromUtf16(const std::vector<std::uint8_t>& bytes) {
+    std::wstring text;
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) text += static_cast<wchar_t>(bytes[i] | bytes[i + 1] << 8);
+    return text;
+}
+
 }  // namespace
 
 MetabaseModel::MetabaseModel() : root_(std::make_unique<Key>()) {}
@@ -121,10 +127,7 @@ const MetaValue* MetabaseModel::Find(const std::wstring& path, std::uint32_t id)
 
 std::wstring MetabaseModel::Text(const std::wstring& path, std::uint32_t id) const {
     const MetaValue* value = Find(path, id);
-    std::wstring text;
-    for (size_t i = 0; value && i + 1 < value->bytes.size(); i += 2)
-        text += static_cast<wchar_t>(value->bytes[i] | value->bytes[i + 1] << 8);
-    return text;
+    return value ? FromUtf16(value->bytes) : L"";
 }
 
 bool MetabaseModel::HasKey(const std::wstring& path) const { return Resolve(0, path, nullptr) != nullptr; }
@@ -252,25 +255,23 @@ std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), t
 
 std::vector<std::wstring> Units(const std::vector<std::uint8_t>& bytes) {
     std::vector<std::wstring> strings(1);
-    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-        const wchar_t c = static_cast<wchar_t>(bytes[i] | bytes[i + 1] << 8);
+    for (wchar_t c : FromUtf16(bytes))
         if (c) strings.back() += c;
         else strings.emplace_back();
-    }
     return strings;  // the pieces between terminators, and what follows the last one
 }
 
 std::string Payload(const MetaValue& value) {
     const auto strings = Units(value.bytes);
-    const bool even = value.bytes.size() % 2 == 0 && std::all_of(strings.begin(), strings.end(), Plain);
+    const bool plain = value.bytes.size() % 2 == 0 && std::all_of(strings.begin(), strings.end(), Plain);
     if (value.dataType == 1 && value.bytes.size() == 4) {
         std::uint32_t number;
         std::memcpy(&number, value.bytes.data(), 4);
         return "dword:" + std::to_string(number);
     }
-    if ((value.dataType == 2 || value.dataType == 4) && even && strings.size() == 2 && strings[1].empty())
+    if ((value.dataType == 2 || value.dataType == 4) && plain && strings.size() == 2 && strings[1].empty())
         return "text:" + Narrow(strings[0]);
-    if (value.dataType == 5 && even && strings.size() >= 3 && strings.back().empty() && strings[strings.size() - 2].empty()) {
+    if (value.dataType == 5 && plain && strings.size() >= 3 && strings.back().empty() && strings[strings.size() - 2].empty()) {
         std::string list = "list:";
         for (size_t i = 0; i + 2 < strings.size(); ++i) list += (i ? "|" : "") + Narrow(strings[i]);
         return list;
