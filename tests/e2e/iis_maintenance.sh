@@ -53,8 +53,6 @@ expect_eq "$(iis_auth_flags /LM/W3SVC/1)" "6000 1 2 1 dword:4" "site 1's AuthFla
 expect_eq "$(iis_auth_flags /LM/W3SVC/2)" "6000 1 2 1 dword:5" "site 2 gets AuthFlags 5"
 expect_false "the snapshot key is gone" e2e_reg query "$IIS_SNAPSHOT_KEY"
 expect_eq "$(iis_site_lines /LM/W3SVC/AppPools/OndexAlmanac)" "9041 1 1 1 dword:1" "SetPiplineModeClassic set the pool classic"
-# InstallSSL is not covered yet: its checks (deferred "|||" data, a stand-in
-# selfssl.exe set up by iis_maint_setup, the site's SSL records) go here.
 
 # Removal with IISADMIN stopped: nobody answers CheckIISState's question,
 # whose default is No. DeleteWebSiteStuff removes the reports site's folder

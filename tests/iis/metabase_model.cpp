@@ -31,6 +31,11 @@ struct MetabaseModel::Key {
 
 namespace {
 
+constexpr std::int32_t kDataNotFound = static_cast<std::int32_t>(0x800CC801);
+constexpr std::int32_t kNoMoreItems = static_cast<std::int32_t>(0x80070103);
+constexpr std::int32_t kInsufficientBuffer = static_cast<std::int32_t>(0x8007007A);
+constexpr std::uint32_t kInherit = 1;
+
 std::vector<std::wstring> Parts(const std::wstring& path) {
     std::vector<std::wstring> parts;
     size_t start = 0;
@@ -51,11 +56,16 @@ std::vector<std::uint8_t> Utf16(const std::wstring& text) {
     return bytes;
 }
 
+std::wstring FromUtf16(const std::vector<std::uint8_t>& bytes) {
+    std::wstring text;
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) text += static_cast<wchar_t>(bytes[i] | bytes[i + 1] << 8);
+    return text;
+}
+
 }  // namespace
 
 MetabaseModel::MetabaseModel() : root_(std::make_unique<Key>()) {}
 MetabaseModel::~MetabaseModel() = default;
-MetabaseModel& MetabaseModel::operator=(MetabaseModel&&) noexcept = default;
 
 MetabaseModel::Key* MetabaseModel::EnsureKey(const std::wstring& path) {
     Key* key = root_.get();
@@ -85,8 +95,9 @@ void MetabaseModel::Put(const std::wstring& path, MetaValue value) {
     Persist();
 }
 
-void MetabaseModel::PutString(const std::wstring& path, std::uint32_t id, const std::wstring& text) {
-    Put(path, {id, 0, 1, 2, Utf16(text + L'\0')});
+void MetabaseModel::PutString(const std::wstring& path, std::uint32_t id, const std::wstring& text,
+                              std::uint32_t attributes, std::uint32_t userType) {
+    Put(path, {id, attributes, userType, 2, Utf16(text + L'\0')});
 }
 
 void MetabaseModel::PutDword(const std::wstring& path, std::uint32_t id, std::uint32_t value,
@@ -116,17 +127,13 @@ const MetaValue* MetabaseModel::Find(const std::wstring& path, std::uint32_t id)
 
 std::wstring MetabaseModel::Text(const std::wstring& path, std::uint32_t id) const {
     const MetaValue* value = Find(path, id);
-    std::wstring text;
-    for (size_t i = 0; value && i + 1 < value->bytes.size(); i += 2)
-        text += static_cast<wchar_t>(value->bytes[i] | value->bytes[i + 1] << 8);
-    return text;
+    return value ? FromUtf16(value->bytes) : L"";
 }
 
 bool MetabaseModel::HasKey(const std::wstring& path) const { return Resolve(0, path, nullptr) != nullptr; }
 
-void MetabaseModel::Fail(const std::string& method, std::int32_t hr, const std::wstring& path, std::uint32_t id,
-                         int times) {
-    failures_.push_back({method, hr, path, id, times});
+void MetabaseModel::Fail(const std::string& method, std::int32_t hr, const std::wstring& path, std::uint32_t id) {
+    failures_.push_back({method, hr, path, id});
 }
 
 int MetabaseModel::Calls(const std::string& method) const {
@@ -136,14 +143,13 @@ int MetabaseModel::Calls(const std::string& method) const {
 
 std::int32_t MetabaseModel::Hit(const std::string& method, const std::wstring& path, std::uint32_t id) {
     ++calls_[method];
-    for (auto& failure : failures_) {
-        if (failure.method != method || failure.times == 0) continue;
-        if (!failure.path.empty() && Parts(failure.path) != Parts(path)) continue;
-        if (failure.id && failure.id != id) continue;
-        --failure.times;
-        return failure.hr;
-    }
-    return 0;
+    const auto failure = std::find_if(failures_.begin(), failures_.end(), [&](const Failure& f) {
+        return f.method == method && (f.path.empty() || Parts(f.path) == Parts(path)) && (!f.id || f.id == id);
+    });
+    if (failure == failures_.end()) return 0;
+    const std::int32_t hr = failure->hr;
+    failures_.erase(failure);
+    return hr;
 }
 
 MetabaseModel::Key* MetabaseModel::Resolve(std::uint32_t handle, const std::wstring& path, std::wstring* full) const {
@@ -168,7 +174,6 @@ std::int32_t MetabaseModel::OpenKey(std::uint32_t handle, const std::wstring& pa
 }
 
 std::int32_t MetabaseModel::CloseKey(std::uint32_t handle) {
-    if (std::int32_t hr = Hit("CloseKey")) return hr;
     return handles_.erase(handle) ? 0 : static_cast<std::int32_t>(0x80070006);
 }
 
@@ -237,64 +242,38 @@ std::int32_t MetabaseModel::SaveData() { return Hit("SaveData"); }
 // creation order ("/LM/W3SVC/1"); each record follows its key as an indented
 // line "id attributes user-type data-type payload", the payload one of
 // "dword:N", "text:…" (a terminated string), "list:a|b" (a multi-string) or
-// "hex:…". '%', '|', controls and non-ASCII units are written as %XXXX.
+// "hex:…"; strings that are not printable ASCII without '|' go as hex.
 // Deleted applications are lines "AppDelete <path>".
 
 namespace {
 
-std::string Escaped(const std::wstring& text) {
-    std::string out;
-    for (wchar_t c : text) {
-        if (c < 0x20 || c >= 0x7F || c == L'%' || c == L'|') {
-            char unit[6];
-            std::snprintf(unit, sizeof unit, "%%%04X", static_cast<unsigned>(c) & 0xFFFF);
-            out += unit;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out;
+bool Plain(const std::wstring& text) {
+    return std::all_of(text.begin(), text.end(), [](wchar_t c) { return c >= 0x20 && c < 0x7F && c != L'|'; });
 }
-
-bool Unescaped(const std::string& text, std::wstring* out) {
-    out->clear();
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '%') {
-            out->push_back(static_cast<unsigned char>(text[i]));
-            continue;
-        }
-        if (i + 5 > text.size()) return false;
-        unsigned unit = 0;
-        if (std::sscanf(text.substr(i + 1, 4).c_str(), "%4X", &unit) != 1) return false;
-        out->push_back(static_cast<wchar_t>(unit));
-        i += 4;
-    }
-    return true;
-}
+std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
 std::vector<std::wstring> Units(const std::vector<std::uint8_t>& bytes) {
     std::vector<std::wstring> strings(1);
-    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-        const wchar_t c = static_cast<wchar_t>(bytes[i] | bytes[i + 1] << 8);
+    for (wchar_t c : FromUtf16(bytes))
         if (c) strings.back() += c;
         else strings.emplace_back();
-    }
     return strings;  // the pieces between terminators, and what follows the last one
 }
 
 std::string Payload(const MetaValue& value) {
     const auto strings = Units(value.bytes);
-    const bool even = value.bytes.size() % 2 == 0;
+    const bool plain = value.bytes.size() % 2 == 0 && std::all_of(strings.begin(), strings.end(), Plain);
     if (value.dataType == 1 && value.bytes.size() == 4) {
         std::uint32_t number;
         std::memcpy(&number, value.bytes.data(), 4);
         return "dword:" + std::to_string(number);
     }
-    if ((value.dataType == 2 || value.dataType == 4) && even && strings.size() == 2 && strings[1].empty())
-        return "text:" + Escaped(strings[0]);
-    if (value.dataType == 5 && even && strings.size() >= 3 && strings.back().empty() && strings[strings.size() - 2].empty()) {
+    if ((value.dataType == 2 || value.dataType == 4) && plain && strings.size() == 2 && strings[1].empty())
+        return "text:" + Narrow(strings[0]);
+    if (value.dataType == 5 && plain && strings.size() >= 3 && strings.back().empty() && strings[strings.size() - 2].empty()) {
         std::string list = "list:";
-        for (size_t i = 0; i + 2 < strings.size(); ++i) list += (i ? "|" : "") + Escaped(strings[i]);
+        for (size_t i = 0; i + 2 < strings.size(); ++i) list += (i ? "|" : "") + Narrow(strings[i]);
         return list;
     }
     std::string hex = "hex:";
@@ -324,15 +303,10 @@ bool ParsePayload(const std::string& payload, std::vector<std::uint8_t>* bytes) 
     }
     std::wstring units;
     if (kind == "text") {
-        if (!Unescaped(rest, &units)) return false;
-        units += L'\0';
+        units = Wide(rest) + L'\0';
     } else if (kind == "list") {
         std::stringstream items(rest);
-        for (std::string item; std::getline(items, item, '|');) {
-            std::wstring one;
-            if (!Unescaped(item, &one)) return false;
-            units += one + L'\0';
-        }
+        for (std::string item; std::getline(items, item, '|');) units += Wide(item) + L'\0';
         units += L'\0';
     } else {
         return false;
@@ -349,42 +323,28 @@ std::string MetabaseModel::Serialize() const {
     while (!pending.empty()) {
         auto [key, path] = pending.back();
         pending.pop_back();
-        if (key != root_.get()) text += Escaped(path) + "\n";
+        if (key != root_.get()) text += Narrow(path) + "\n";
         for (const auto& v : key->values)
             text += "    " + std::to_string(v.id) + " " + std::to_string(v.attributes) + " " + std::to_string(v.userType) +
                     " " + std::to_string(v.dataType) + " " + Payload(v) + "\n";
         for (auto child = key->children.rbegin(); child != key->children.rend(); ++child)
             pending.emplace_back(child->get(), path + L"/" + (*child)->name);
     }
-    for (const auto& application : deletedApplications) text += "AppDelete " + Escaped(application) + "\n";
+    for (const auto& application : deletedApplications) text += "AppDelete " + Narrow(application) + "\n";
     return text;
 }
 
-bool MetabaseModel::Parse(const std::string& text) {
-    auto previous = std::make_unique<Key>();
-    std::swap(previous, root_);
-    std::vector<std::wstring> applications;
-    if (!ParseInto(text, &applications)) {
-        std::swap(previous, root_);
-        return false;
-    }
-    deletedApplications = std::move(applications);
-    return true;
-}
-
-bool MetabaseModel::ParseInto(const std::string& text, std::vector<std::wstring>* applications) try {
+// Reads a file into an empty model.
+bool MetabaseModel::ParseInto(const std::string& text) try {
     Key* current = nullptr;
     std::stringstream lines(text);
     for (std::string line; std::getline(lines, line);) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        std::wstring wide;
         if (line.empty()) continue;
         if (line[0] == '/') {
-            if (!Unescaped(line, &wide)) return false;
-            current = EnsureKey(wide);
+            current = EnsureKey(Wide(line));
         } else if (line.rfind("AppDelete ", 0) == 0) {
-            if (!Unescaped(line.substr(10), &wide)) return false;
-            applications->push_back(wide);
+            deletedApplications.push_back(Wide(line.substr(10)));
         } else {
             MetaValue value;
             std::stringstream fields(line);
@@ -412,7 +372,10 @@ void MetabaseModel::Refresh() {
     if (!in) return;  // no file yet: an empty metabase
     std::stringstream text;
     text << in.rdbuf();
-    Parse(text.str());
+    MetabaseModel read;
+    if (!read.ParseInto(text.str())) return;
+    root_ = std::move(read.root_);
+    deletedApplications = std::move(read.deletedApplications);
 }
 
 void MetabaseModel::Persist() const {

@@ -1,8 +1,8 @@
 #pragma once
 // The metabase as the doubles keep it: a key tree (names without regard to
 // case, children in creation order) with typed records, open handles, and
-// failures a test injects per method. No COM here, so the same model can
-// back other hosts of the doubles.
+// failures a test injects per method. No COM here: the selfssl stand-in
+// uses it too.
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -18,20 +18,16 @@ struct MetaValue {
 
 class MetabaseModel {
 public:
-    static constexpr std::int32_t kDataNotFound = static_cast<std::int32_t>(0x800CC801);
     static constexpr std::int32_t kPathNotFound = static_cast<std::int32_t>(0x80070003);
-    static constexpr std::int32_t kNoMoreItems = static_cast<std::int32_t>(0x80070103);
-    static constexpr std::int32_t kInsufficientBuffer = static_cast<std::int32_t>(0x8007007A);
-    static constexpr std::uint32_t kInherit = 1;
 
     MetabaseModel();
     ~MetabaseModel();
-    MetabaseModel& operator=(MetabaseModel&&) noexcept;
 
     // ---- Arranging and inspecting (paths like "/LM/W3SVC/1"). ----
     void AddKey(const std::wstring& path);
     void Put(const std::wstring& path, MetaValue value);
-    void PutString(const std::wstring& path, std::uint32_t id, const std::wstring& text);
+    void PutString(const std::wstring& path, std::uint32_t id, const std::wstring& text, std::uint32_t attributes = 0,
+                   std::uint32_t userType = 1);
     void PutDword(const std::wstring& path, std::uint32_t id, std::uint32_t value, std::uint32_t attributes = 0);
     void PutMultiString(const std::wstring& path, std::uint32_t id, const std::vector<std::wstring>& strings);
     // A web site key with KeyType "IIsWebServer" and, when given, bindings and comment.
@@ -40,10 +36,8 @@ public:
     std::wstring Text(const std::wstring& path, std::uint32_t id) const;  // the record as UTF-16 text
     bool HasKey(const std::wstring& path) const;
 
-    // The next `times` calls of `method` (on `path` and record `id` when
-    // given) fail with `hr`.
-    void Fail(const std::string& method, std::int32_t hr, const std::wstring& path = L"", std::uint32_t id = 0,
-              int times = 1);
+    // The next call of `method` (on `path` and record `id` when given) fails with `hr`.
+    void Fail(const std::string& method, std::int32_t hr, const std::wstring& path = L"", std::uint32_t id = 0);
     int Calls(const std::string& method) const;
     size_t OpenHandles() const { return handles_.size(); }
     std::vector<std::wstring> deletedApplications;  // the WAM double's AppDelete paths
@@ -51,11 +45,10 @@ public:
 
     // ---- A metabase shared by processes: the tree and the deleted
     // applications live in a text file, read again by Refresh (when an
-    // object is handed out) and written after every change. ----
+    // object is handed out; a malformed file changes nothing) and written
+    // after every change. ----
     void BackWithFile(const std::wstring& path);
     void Refresh();
-    std::string Serialize() const;          // UTF-8, one line per key and per record
-    bool Parse(const std::string& text);    // false (and nothing changed) for a malformed file
 
     // ---- The operations the COM glue forwards. ----
     std::int32_t OpenKey(std::uint32_t handle, const std::wstring& path, std::uint32_t* opened);
@@ -76,7 +69,8 @@ private:
     Key* EnsureKey(const std::wstring& path);
     static void PutValue(Key* key, MetaValue value);
     void Persist() const;
-    bool ParseInto(const std::string& text, std::vector<std::wstring>* applications);
+    std::string Serialize() const;
+    bool ParseInto(const std::string& text);
 
     std::wstring file_;
 
@@ -88,7 +82,6 @@ private:
         std::int32_t hr;
         std::wstring path;
         std::uint32_t id;
-        int times;
     };
     std::vector<Failure> failures_;
     std::map<std::string, int> calls_;
