@@ -31,7 +31,7 @@ source "$root/tests/e2e/sql_assembly_lib.sh"
 source "$root/tests/e2e/iis_maintenance_lib.sh"
 source "$root/tests/e2e/sql_lib.sh"
 trap 'echo "demo: stopped at line $LINENO" >&2' ERR
-trap 'e2e_inproc_unregister "${picker:-}"; sql_double_restore; iis_maint_cleanup; iis_double_unregister; sql_doubles_unregister; sql_instances_clear; e2e_settings_clear; WINEPREFIX="$build/wineprefix" wineserver -k >/dev/null 2>&1 || true' EXIT
+trap 'e2e_picker_unregister; sql_double_restore; iis_maint_cleanup; iis_double_unregister; sql_doubles_unregister; sql_instances_clear; e2e_settings_clear; WINEPREFIX="$build/wineprefix" wineserver -k >/dev/null 2>&1 || true' EXIT
 
 describe_result() {
   case $1 in
@@ -386,8 +386,7 @@ echo "Wine's LogonUserW lets every password in and its TranslateNameW never tran
 echo "local-name path; the tests' object-picker double, registered as an in-process server, is scripted to cancel."
 e2e_init "$build/bin/OndexSetupCA.dll" "$build/wine-run.sh" "$build/demo/accounts"
 printf 'cancel\r\n' >objsel.txt
-e2e_inproc_register "$build/tests/objsel_double.dll" objsel_double.dll OXOBJSEL_SCRIPT objsel.txt
-picker=$E2E_INPROC
+e2e_picker_register "$build/tests/objsel_double.dll" objsel.txt
 e2e_settings_clear
 e2e_settings_dword PopulateUserAccounts 516        # trace events to the trace file
 e2e_wixl "$root/tests/e2e/accounts.wxs" accounts.msi demo-accounts
@@ -418,8 +417,7 @@ LookAccountSidDOMAIN|LookAccountSid S-1-5-18, domain
 LookAccountNameResult|LookAccountName <user>
 TABLE
 e2e_uninstall accounts.msi remove.log
-e2e_inproc_unregister "$picker"
-picker=
+e2e_picker_unregister
 e2e_settings_clear
 
 # ---- The setup library's managed database action ----

@@ -11,13 +11,12 @@ set -u
 source "$(dirname "$0")/lib.sh"
 double=$(realpath "$4")
 e2e_init "$1" "$2" "$3"
-trap 'e2e_inproc_unregister "${picker:-}"; e2e_settings_clear' EXIT
+trap 'e2e_picker_unregister; e2e_settings_clear' EXIT
 e2e_settings_clear
 e2e_settings_dword @TRACERFLAGS_ANDORMASK 0
 e2e_settings_dword @TRACERFLAGS_XORMASK 1799
 printf 'cancel\r\n' >objsel.txt
-e2e_inproc_register "$double" objsel_double.dll OXOBJSEL_SCRIPT objsel.txt || { e2e_fail "the picker double registers"; e2e_finish; exit 1; }
-picker=$E2E_INPROC
+e2e_picker_register "$double" objsel.txt || { e2e_fail "the picker double registers"; e2e_finish; exit 1; }
 secret=Pl4ntedAccountPassw0rd
 
 e2e_wixl "$E2E_DIR/accounts.wxs" accounts.msi accounts || exit 1
@@ -50,6 +49,7 @@ LookAccountSidDOMAIN NT AUTHORITY
 LookAccountSidRESULT OK
 TABLE
 expect_line tlk "Adding \"$computer\\$user\" to ComboBox table"
+expect_line tlk "Final HR: 0x0"
 expect_true "the unknown account's system text reaches CREDUIERRORTEXT" test -n "$(e2e_property $log V_UNKNOWN)"
 expect_true "LookAccountName gives the user's SID" grep -q '^S-1-5-' <<<"$(e2e_property $log LookAccountNameResult)"
 expect_eq "$(grep -v '^Property(S)\|^Property(C)' $log | grep -c "$secret")" 0 "the password is in no library line"

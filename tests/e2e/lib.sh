@@ -244,3 +244,18 @@ e2e_finish() {
   [ "$E2E_FAILED" -eq 0 ] || echo "work directory: $E2E_WORK"
   [ "$E2E_FAILED" -eq 0 ]
 }
+
+# e2e_picker_register DLL SCRIPT / e2e_picker_unregister: the tests'
+# object-picker double in place of Wine's own, scripted by SCRIPT (in the work
+# directory); unregistering deletes the class key they share, so Wine's own
+# picker is registered again afterwards.
+e2e_picker_register() {
+  e2e_inproc_register "$1" objsel_double.dll OXOBJSEL_SCRIPT "$2" || return 1
+  E2E_PICKER=$E2E_INPROC
+}
+e2e_picker_unregister() {
+  [ -n "${E2E_PICKER:-}" ] || return 0
+  e2e_inproc_unregister "$E2E_PICKER"
+  "$E2E_WINE" regsvr32 /s objsel.dll </dev/null >/dev/null 2>&1
+  E2E_PICKER=
+}
