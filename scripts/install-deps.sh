@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   cmake make g++ clang libclang-rt-14-dev googletest libgtest-dev libgmock-dev
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  wine wine64 msitools wixl util-linux
+  wine wine64 msitools wixl util-linux osslsigncode openssl
 )
 
 missing=()

@@ -22,3 +22,6 @@ cmake --build --preset windows
 prefix="$root/build/windows/wineprefix"
 trap 'WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true' EXIT
 ctest --preset windows
+
+echo "== Release folder (signed with a throwaway certificate)"
+tests/release/check_release.sh

@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# The release command, signed with a throwaway self-signed certificate: the
+# folder's contents, the signature (osslsigncode verify against that
+# certificate), the DLL stripped with its debug information beside it and
+# linked by name, the version resource, the export table, and one
+# installation under Wine's msiexec with the release DLL.
+set -u
+cd "$(dirname "$0")/../.."
+failed=0
+check() {
+  local what=$1
+  shift
+  if "$@" >/dev/null 2>&1; then echo "ok    $what"; else echo "FAIL  $what"; failed=$((failed + 1)); fi
+}
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Ondex throwaway test signing" \
+  -addext "extendedKeyUsage=codeSigning" -keyout "$work/key.pem" -out "$work/cert.pem" >/dev/null 2>&1
+scripts/release.sh --sign "$work/cert.pem" "$work/key.pem" >"$work/release.log" 2>&1 ||
+  { cat "$work/release.log"; echo "FAIL  the release command"; exit 1; }
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/release-tree/CMakeCache.txt)
+out=build/release/OndexSetupCA-$version
+dll=$out/OndexSetupCA.dll
+
+for file in OndexSetupCA.dll OndexSetupCA.dll.debug kit/README.md kit/OndexSetupCA.wxi kit/CustomTables.wxi \
+  kit/wixl-fixup.sh kit/tables/LocalGroup.idt docs/behaviour.md; do
+  check "the release folder holds $file" test -s "$out/$file"
+done
+check "the signature verifies against the signing certificate" osslsigncode verify -CAfile "$work/cert.pem" -in "$dll"
+sections=$(x86_64-w64-mingw32-objdump -h "$dll")
+check "the shipped DLL carries no debug sections" bash -c '! grep -q "\.debug_" <<<"$1"' _ "$sections"
+check "the shipped DLL names its debug file" grep -q gnu_debuglink <<<"$sections"
+check "the debug file holds the debug information" bash -c 'x86_64-w64-mingw32-objdump -h "$1" | grep -q "\.debug_info"' _ "$dll.debug"
+strings=$(strings -el "$dll")
+for text in "$version.0" Ondex "Ondex Setup Custom Actions" OndexSetupCA.dll; do
+  check "the version resource holds \"$text\"" grep -qx "$text" <<<"$strings"
+done
+exported=$(x86_64-w64-mingw32-objdump -p "$dll" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/s/^\t\[ *[0-9]*\] //p' | sort)
+declared=$(sed -n '/^EXPORTS/,$p' src/exports/OndexSetupCA.def | grep -v EXPORTS | tr -d ' \r' | sed '/^$/d' | sort)
+check "the release DLL exports exactly the 72 declared actions" test "$exported" = "$declared" -a "$(wc -l <<<"$declared")" -eq 72
+# The signed, stripped DLL under Wine's msiexec, when the Windows build's prefix is there.
+if [ -x build/windows/wine-run.sh ]; then
+  check "the release DLL runs an installation's actions" \
+    bash tests/e2e/shell_actions_succeed.sh "$dll" build/windows/wine-run.sh "$PWD/build/release/e2e"
+fi
+[ $failed -eq 0 ] && echo "release: all checks passed" || echo "release: $failed failed"
+exit $((failed > 0))
