@@ -24,7 +24,6 @@ using runtime::TraceIf;
 constexpr UINT kRestoreCost = 10000;
 constexpr REGSAM kNativeView = KEY_WOW64_64KEY;
 constexpr DWORD kValueNameChars = 1024;
-constexpr DWORD kDefaultAuthFlags = 5;  // anonymous and Windows authentication
 
 void LogKeyFailure(LSTATUS status) { runtime::WcaLogError(HRESULT_FROM_WIN32(status), "Unable to create key."); }
 

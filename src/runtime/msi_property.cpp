@@ -88,7 +88,7 @@ void MsiProperty::freePropValueBuf() {
 // ---- WcaInitializer ----
 
 WcaInitializer::WcaInitializer(MSIHANDLE hInstall, const char* actionLogName)
-    : hInstall_(hInstall), status_(WcaInitialize(hInstall, actionLogName)) {
+    : status_(WcaInitialize(hInstall, actionLogName)) {
     const UINT flags = GetTracerFlags("INTF_WcaInitializer");
     if (status_ != S_OK) {
         if (flags & TF_ERROR) {

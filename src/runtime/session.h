@@ -158,7 +158,6 @@ public:
     HRESULT Status() const { return status_; }
 
 private:
-    MSIHANDLE hInstall_;
     HRESULT status_;
 };
 

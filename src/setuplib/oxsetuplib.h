@@ -390,7 +390,7 @@ public:
     OxRedirectionDisabler& operator=(const OxRedirectionDisabler&) = delete;
 
 private:
-    void* previous_ = nullptr;
+    [[maybe_unused]] void* previous_ = nullptr;
 };
 
 // ---- Library routines.
