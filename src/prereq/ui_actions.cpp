@@ -183,7 +183,9 @@ void ScheduleLogoffImpl(UINT&, const wchar_t*, UINT, MSIHANDLE hInstall) {
     if (!TakeLogoffMark(hInstall)) return;
     const std::wstring question = L"You need to perform logoff/logon before starting the " + productName +
                                   L" user interface.\nWould you like to perform logoff right now?";
-    if (runtime::ShowBox(hInstall, nullptr, question.c_str(), productName.c_str(), MB_YESNO | MB_ICONQUESTION) == IDYES)
+    // An unattended run never logs the user off: nobody answered is a No.
+    if (runtime::ShowBox(hInstall, nullptr, question.c_str(), productName.c_str(), MB_YESNO | MB_ICONQUESTION, IDNO) ==
+        IDYES)
         ForceLogoff();
 }
 

@@ -58,9 +58,13 @@ int DefaultButtonOf(UINT style) {
 }
 
 int ShowBox(MSIHANDLE hInstall, HWND owner, const wchar_t* text, const wchar_t* caption, UINT style) {
+    return ShowBox(hInstall, owner, text, caption, style, DefaultButtonOf(style));
+}
+
+int ShowBox(MSIHANDLE hInstall, HWND owner, const wchar_t* text, const wchar_t* caption, UINT style, int unanswered) {
     if (BoxGoesToEngine(hInstall)) {
         const int answer = AskEngine(hInstall, text, style);
-        return answer > 0 ? answer : DefaultButtonOf(style);  // nobody answered
+        return answer > 0 ? answer : unanswered;  // nobody answered
     }
     return platform::Api().MessageBoxW(owner, text, caption, style);
 }

@@ -19,6 +19,9 @@ int DefaultButtonOf(UINT style);
 // and returns the button; a box the engine did not show counts as answered
 // with its default button. Without a session the box is shown directly.
 int ShowBox(MSIHANDLE hInstall, HWND owner, const wchar_t* text, const wchar_t* caption, UINT style);
+// The same; a box the engine did not show counts as answered `unanswered`
+// (a question whose default would do harm in an unattended run).
+int ShowBox(MSIHANDLE hInstall, HWND owner, const wchar_t* text, const wchar_t* caption, UINT style, int unanswered);
 
 // Breaks into the debugger when one is attached; otherwise does nothing.
 void BreakIfDebugged();

@@ -120,6 +120,12 @@ TEST_F(UiActions, YesLogsOffByForceOnlyWithTheShutdownPrivilege) {
         EXPECT_EQ(0u, ScheduleLogoff(package.Session()));
     }
     EXPECT_EQ((Lines{L"4 2147614723"}), g.exits);  // forced; planned operating-system upgrade
+    // A silent installation asks the engine; nobody answers, and nobody is logged off.
+    MsiSetPropertyW(package.Session(), L"UILevel", L"2");
+    g.tokenOpens = TRUE, g.lastError = 0;
+    OndexRegistryScope::SetDword(kSetupKey, L"IsNeedLogoff", 1);
+    EXPECT_EQ(0u, ScheduleLogoff(package.Session()));
+    EXPECT_EQ(1u, g.exits.size());
 }
 
 TEST_F(UiActions, QuestionAnswersOkOrCancelAndIsNotAskedWithoutText) {
