@@ -43,7 +43,7 @@ TABLE
 expect_true "MsiHiddenProperties names the passwords" \
   bash -c 'msiinfo export kit.msi Property | grep -q "^MsiHiddenProperties.*CREDUIPASSWORD;CREDUICONFIRM;SERVICEPASSWORD"'
 expect_true "the example LocalGroup row is in the package" \
-  bash -c 'msiinfo export kit.msi LocalGroup | grep -q "^HarborOperators	HarborService	Harbor Operators"'
+  bash -c 'msiinfo export kit.msi LocalGroup | grep -q "^HarborOperators	OndexHarborService_x64	Harbor Operators"'
 
 e2e_install kit.msi install.log
 log=install.log.txt

@@ -109,9 +109,27 @@ e2e_uninstall() { e2e_logged_msiexec /x "$@"; }
 e2e_logged_msiexec() {
   local mode=$1 msi=$2 log=$3
   shift 3
+  e2e_wait_installer_idle
   E2E_RC=0
   e2e_msiexec "$mode" "$msi" /qn /l*vx "$log" "$@" || E2E_RC=$?
   e2e_log_text "$log"
+}
+
+# e2e_wait_installer_idle: waits (at most 15 s) until no msiexec process of
+# the build prefix is left. The custom-action servers of an installation
+# outlive msiexec's return by about two seconds; an msiexec started in that
+# window may end at once with 0, doing nothing and writing no log.
+e2e_wait_installer_idle() {
+  local prefix pid i busy
+  prefix=$(sed -n 's/^export WINEPREFIX="\(.*\)"$/\1/p' "$E2E_WINE")
+  for ((i = 0; i < 60; i++)); do
+    busy=0
+    for pid in $(pgrep -f 'msiexec' || true); do
+      { tr '\0' '\n' <"/proc/$pid/environ"; } 2>/dev/null | grep -qxF "WINEPREFIX=$prefix" && busy=1
+    done
+    [ "$busy" -eq 0 ] && return 0
+    sleep 0.25
+  done
 }
 
 # e2e_text FILE: the file's text without carriage returns; nothing when absent.
