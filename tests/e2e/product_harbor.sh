@@ -12,7 +12,7 @@
 set -u
 source "$(dirname "$0")/sql_assembly_lib.sh"
 source "$(dirname "$0")/sql_lib.sh"
-root=$(realpath "$E2E_DIR/../..")
+source "$(dirname "$0")/products_lib.sh"
 sql=$(realpath "$4") picker=$(realpath "$5") express=$(realpath "$8")
 sql_init "$1" "$2" "$3" "$6" "$7" || exit 1
 echo '<BackupDatabase/>' >BackupDatabase.xml
@@ -21,13 +21,8 @@ echo "stand-in service" >Ondex.Harbor.WmiServer.exe
 mkdir -p express && cp "$express" express/SQLEXPR32.exe
 export OXCLR_DOUBLE_RETURN="Ondex.Harbor.DBCreator.CBackupValidator.Validate=true;Ondex.Harbor.DBCreator.CBackupLockValidator.Validate=true"
 HARBOR_UPGRADE_CODE=7E3A5C21-4B86-4F0D-9A1C-2D6B8E0F4A37
-# harbor_remove_leftovers: removes Harbor products an interrupted run left.
-harbor_remove_leftovers() {
-  local code
-  for code in $(e2e_related_products "$HARBOR_UPGRADE_CODE"); do e2e_msiexec /x "$code" /qn || true; done
-}
-trap 'harbor_remove_leftovers; e2e_picker_unregister; sql_doubles_unregister; sql_instances_clear; sql_double_restore; e2e_settings_clear; e2e_reg delete "HKLM\\SOFTWARE\\Ondex\\Setup" /f' EXIT
-harbor_remove_leftovers
+trap 'products_remove_leftovers "$HARBOR_UPGRADE_CODE"; e2e_picker_unregister; sql_doubles_unregister; sql_instances_clear; sql_double_restore; e2e_settings_clear; e2e_reg delete "HKLM\\SOFTWARE\\Ondex\\Setup" /f' EXIT
+products_remove_leftovers "$HARBOR_UPGRADE_CODE"
 e2e_settings_clear
 e2e_settings_dword @TRACERFLAGS_ANDORMASK 0
 e2e_settings_dword @TRACERFLAGS_XORMASK 1799
@@ -52,27 +47,13 @@ inputs=(SQL_SERVER_NAME=OTHERBOX SQL_SERVER_INSTANCE=SALES IS_SQLSERVER_DATABASE
 # harbor_build MSI VERSION: the package as the kit's guide builds it, with the inputs.
 harbor_build() {
   local table
-  e2e_wixl "$root/packages/OndexHarbor.wxs" "$1" harbor -I "$root/kit" -D "Version=$2" || return 1
+  products_build "$PRODUCTS_ROOT/packages/OndexHarbor.wxs" "$1" harbor "$2" || return 1
   SQL_PRODUCTS+=("$E2E_PRODUCT_CODE")
-  "$root/kit/wixl-fixup.sh" "$1" || return 1
   for table in Prerequisites PrerequisiteActions LocalGroup SqlDatabase; do
-    msibuild "$1" -i "$root/kit/tables/$table.idt" || return 1
+    msibuild "$1" -i "$PRODUCTS_ROOT/kit/tables/$table.idt" || return 1
   done
   e2e_add_properties "$1" "CREDUIPASSWORD=$secret" "CREDUICONFIRM=$secret" "SERVICEPASSWORD=$secret" \
     "SQLUSERPASSWORD=$secret" "IS_SQLSERVER_PASSWORD=$secret" "${inputs[@]}"
-}
-
-# failed_actions LOG_TXT: the actions that ended with "Return value 0" (Wine's
-# failure), leaving out MigrateFeatureStates, which Wine always reports so.
-failed_actions() {
-  sed -n 's/^Action ended [0-9:]*: \(.*\)\. Return value 0\..*/\1/p' "$1" | grep -v '^MigrateFeatureStates$' | tr '\n' ' '
-}
-
-# entered LOG_TXT: the exports whose entry line the log holds: the entry
-# event of a classic action, the action-start text of a setup-library one.
-entered() {
-  tr -d '\r' <"$1" | sed -n -e 's/^\([A-Za-z0-9_]*\): .*: Welcome!: Entering Binary custom action.*/\1/p' \
-    -e 's/^Action [0-9:]*: \(Oxa[A-Za-z]*\)\. ..*$/\1/p' | sort -u
 }
 
 
@@ -84,8 +65,7 @@ expect_eq "$E2E_RC" 67 "with the share, the installation fails under Wine"
 expect_line share.log.txt "ShareFolder NetShareAdd failed.: (0x32): "
 e2e_install v1.msi install.log IS_SQLSERVER_AUTHENTICATION=0
 expect_eq "$E2E_RC" 0 "version 1.0.0 installs"
-expect_eq "$(failed_actions install.log.txt)" "" "no action fails"
-entered install.log.txt >install.entered
+expect_eq "$(products_failed_actions install.log.txt)" "" "no action fails"
 expect_eq "$(e2e_property install.log.txt CredUIDialogCheckAccountResult)" OK "the service account is checked"
 expect_eq "$(e2e_property install.log.txt CheckServiceAccountResultCode)" 0 "the service account is accepted"
 expect_line install.log.txt "CheckSQLServerInstance:    CheckSQLServerInstance: SqlCheckInstance Result: Code: S_DBEXISTS"
@@ -95,19 +75,19 @@ expect_eq "$(grep -v '^Property(S)\|^Property(C)' install.log.txt | grep -c "$se
 # A repair (Wine's msiexec /f does nothing and answers 1: REINSTALL does it).
 e2e_install v1.msi repair.log REINSTALL=ALL REINSTALLMODE=vomus
 expect_eq "$E2E_RC" 0 "version 1.0.0 is repaired"
-expect_eq "$(failed_actions repair.log.txt)" "" "no action of the repair fails"
+expect_eq "$(products_failed_actions repair.log.txt)" "" "no action of the repair fails"
 
 harbor_build v2.msi 2.0.0 || exit 1
 e2e_install v2.msi upgrade.log IS_SQLSERVER_AUTHENTICATION=1 \
   "SQLEXPR32=$(e2e_windows_path "$E2E_WORK/express/SQLEXPR32.exe")" SQLUSERNAME=sa
 expect_eq "$E2E_RC" 0 "version 2.0.0 upgrades 1.0.0"
 expect_eq "$(e2e_property upgrade.log.txt IsProductLineInstalledResult)" YES "the upgrade finds the older Harbor"
-expect_eq "$(failed_actions upgrade.log.txt)" "" "no action of the upgrade fails"
+expect_eq "$(products_failed_actions upgrade.log.txt)" "" "no action of the upgrade fails"
 
 e2e_uninstall v2.msi remove.log CATSHARENAME=HarborCatalog
 expect_eq "$E2E_RC" 0 "version 2.0.0 is removed"
 cat share.log.txt install.log.txt repair.log.txt upgrade.log.txt remove.log.txt >all.log.txt
-entered all.log.txt >harbor.entered
+products_entered all.log.txt >harbor.entered
 expect_eq "$(wc -l <harbor.entered)" "$(wc -l <"$E2E_DIR/product_harbor.exports")" "the exports the package calls"
 expect_eq "$(comm -13 harbor.entered "$E2E_DIR/product_harbor.exports" | tr '\n' ' ')" "" "every export of Harbor entered the library"
 e2e_finish
