@@ -162,6 +162,8 @@ std::optional<ClockTime> ParseClock(std::string_view text) {
     return ClockTime{((parts[0] * 60 + parts[1]) * 60 + parts[2]) * 1000 + parts[3], count == 4};
 }
 
+std::span<const std::string_view> LibraryExports() { return kLibraryExports; }
+
 bool IsLibraryExport(std::string_view name) {
     return std::find(std::begin(kLibraryExports), std::end(kLibraryExports), name) != std::end(kLibraryExports);
 }
@@ -178,6 +180,11 @@ LogLine ParseLogLine(std::string_view text) {
         ParseEngineMessage(text, line);
     } else {
         ParseLibraryLine(text, line);
+    }
+    if (line.kind == LineKind::Other) {
+        LogLine other;
+        other.stamp = line.stamp;
+        return other;
     }
     return line;
 }

@@ -2,6 +2,7 @@
 // One line of a verbose installer log, as the reader needs it. Lines of
 // Windows' engine carry a prefix "MSI (s) (C8:2C) [12:34:56:789]: ".
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -39,6 +40,8 @@ LogLine ParseLogLine(std::string_view line);
 // "H:MM:SS" or "HH:MM:SS", optionally followed by ":mmm" or ".mmm".
 std::optional<ClockTime> ParseClock(std::string_view text);
 
+// The DLL's export names, from src/exports/OndexSetupCA.def.
+std::span<const std::string_view> LibraryExports();
 bool IsLibraryExport(std::string_view name);
 
 }  // namespace ondex::logreader

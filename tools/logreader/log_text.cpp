@@ -84,12 +84,13 @@ std::string FromCp1252(std::string_view text) {
     return out;
 }
 
-// UTF-16 LE without a mark: most high bytes of the first characters are 0.
+// UTF-16 LE without a mark: most high bytes of the first characters are 0
+// (ANSI and UTF-8 logs have no NUL at all).
 bool LooksLikeBareUtf16(std::string_view bytes) {
     const size_t pairs = std::min<size_t>(bytes.size() / 2, 256);
     size_t zeros = 0;
     for (size_t i = 0; i < pairs; ++i) zeros += bytes[2 * i + 1] == '\0';
-    return pairs > 0 && zeros * 4 > pairs * 3;
+    return zeros * 2 > pairs;
 }
 
 std::vector<std::string> SplitLines(std::string_view text) {
