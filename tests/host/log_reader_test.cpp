@@ -171,8 +171,13 @@ TEST(LogReport, WindowsVerboseLogInUtf16) {
         "ShellProgress:    ShellProgress: Executing: setup.exe /pw=Adm1nPwd\r\n"
         "MSI (s) (C8:2C) [12:34:59:010]: Note: 1: 1708\r\n"
         "Action ended 12:34:59: ShellProgress. Return value 2.\r\n"
-        "Action start 12:35:00: CostFinalize.\r\n"
-        "Action ended 12:35:00: CostFinalize. Return value 1.\r\n"
+        "Action start 12:35:00: InstallFinalize.\r\n"
+        "MSI (s) (C8:2C) [12:35:00:200]: Executing op: ActionStart(Name=ConfigureHarbor,Description=Configuring,)\r\n"
+        "MSI (s) (C8:48) [12:35:00:250]: Invoking remote custom action. DLL: C:\\MSI2C3D.tmp, Entrypoint: BathShell\r\n"
+        "BathShell:    BathShell: Welcome!: Entering Binary custom action\r\n"
+        "MSI (s) (C8:2C) [12:35:01:700]: Executing op: ActionStart(Name=WriteRegistryValues,Description=Writing,)\r\n"
+        "MSI (s) (C8:2C) [12:35:01:900]: Note: 1: 1402\r\n"
+        "Action ended 12:35:01: InstallFinalize. Return value 1.\r\n"
         "MSI (s) (C8:2C) [12:35:00:000]: PROPERTY CHANGE: Adding SETUPPASSWORD property. Its value is 'Adm1nPwd'.\r\n"
         "Property(S): MsiHiddenProperties = DBPASS\r\n"
         "Property(S): DBPASS = **********\r\n"
@@ -188,6 +193,8 @@ TEST(LogReport, WindowsVerboseLogInUtf16) {
         "ShellProgressHidden start 12:34:57.600, result skipped\n"
         "ShellProgress start 12:34:57.610, 1.400 s, result cancel(2)\n"
         "    ShellProgress:    ShellProgress: Executing: setup.exe /pw=**********\n"
-        "3 runs of the library's actions, 3 not successful\n",
+        "ConfigureHarbor (export BathShell) start 12:35:00.200, 1.500 s, result success\n"
+        "    BathShell:    BathShell: Welcome!: Entering Binary custom action\n"
+        "4 runs of the library's actions, 3 not successful\n",
         FormatReport(ReadLog(DecodeLogLines(Utf16WithBom(log)))));
 }

@@ -12,7 +12,6 @@ constexpr std::string_view kLibraryExports[] = {
 };
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsNameChar(char c) { return IsDigit(c) || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == '.'; }
 
 std::optional<int> Number(std::string_view text) {
     int value = 0;
@@ -104,6 +103,9 @@ void ParseEngineMessage(std::string_view text, LogLine& line) {
         if (at == std::string_view::npos) return;
         line.name = LeadingName(text.substr(at + 12));
         if (!line.name.empty()) line.kind = LineKind::EntryPoint;
+    } else if (Consume(text, "Executing op: ActionStart(Name=")) {
+        line.name = LeadingName(text);
+        if (!line.name.empty()) line.kind = LineKind::ScriptAction;
     } else {
         ParsePropertyChange(text, line);
     }
@@ -161,6 +163,8 @@ std::optional<ClockTime> ParseClock(std::string_view text) {
     if (count < 3 || parts[0] > 23 || parts[1] > 59 || parts[2] > 59) return std::nullopt;
     return ClockTime{((parts[0] * 60 + parts[1]) * 60 + parts[2]) * 1000 + parts[3], count == 4};
 }
+
+bool IsNameChar(char c) { return IsDigit(c) || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == '.'; }
 
 std::span<const std::string_view> LibraryExports() { return kLibraryExports; }
 

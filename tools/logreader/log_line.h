@@ -20,6 +20,7 @@ enum class LineKind {
     ActionEnded,    // "Action ended 12:34:57: Name. Return value 3."
     ActionSkipped,  // "Skipping action: Name (condition is false)"
     EntryPoint,     // "Invoking remote custom action. DLL: ..., Entrypoint: Export"
+    ScriptAction,   // "Executing op: ActionStart(Name=Name,...)": a deferred action in the script
     Property,       // "Property(S): Name = value", "PROPERTY CHANGE: Adding Name property. Its value is 'value'."
     LibraryLine,    // "Tolka 12:34:56: ...", "Scope:  ...", "***Ondex*** ..."
     LibraryError,   // "Scope:  Error 0x...", "Scope:  ! ...", a stamped "***Ondex*** [...]" failure
@@ -39,6 +40,9 @@ LogLine ParseLogLine(std::string_view line);
 
 // "H:MM:SS" or "HH:MM:SS", optionally followed by ":mmm" or ".mmm".
 std::optional<ClockTime> ParseClock(std::string_view text);
+
+// A character of a property, action or scope name.
+bool IsNameChar(char c);
 
 // The DLL's export names, from src/exports/OndexSetupCA.def.
 std::span<const std::string_view> LibraryExports();

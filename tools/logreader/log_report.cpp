@@ -14,10 +14,6 @@ constexpr std::string_view kLibrarySecrets[] = {"ShellCommandHidden", "CREDUICON
 constexpr size_t kShortestMaskedValue = 3;
 constexpr int kDayMilliseconds = 24 * 60 * 60 * 1000;
 
-bool IsNameChar(char c) {
-    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == '.';
-}
-
 bool NamesPassword(std::string_view name) {
     std::string upper(name);
     std::transform(upper.begin(), upper.end(), upper.begin(), [](char c) { return c >= 'a' && c <= 'z' ? c - 32 : c; });
@@ -35,7 +31,7 @@ void MaskAfterName(std::string& text, size_t end) {
     size_t at = end;
     if (at < text.size() && text[at] == '\'') ++at;
     while (at < text.size() && text[at] == ' ') ++at;
-    if (at < text.size() && (text[at] == '=' || text[at] == ':') && at + 1 <= text.size()) {
+    if (at < text.size() && (text[at] == '=' || text[at] == ':')) {
         size_t value = at + 1;
         while (value < text.size() && text[value] == ' ') ++value;
         if (value < text.size()) text.replace(value, std::string::npos, kMask);
@@ -76,6 +72,11 @@ std::string DurationText(ClockTime start, ClockTime end) {
 
 std::string ResultText(const ActionRun& run, bool windowsEngine) {
     if (run.skipped) return "skipped";
+    if (run.deferred && run.end) {
+        const bool failed = std::any_of(run.lines.begin(), run.lines.end(),
+                                        [](const RunLine& line) { return line.text.starts_with("CustomAction "); });
+        return failed ? "failure(3)" : "success";
+    }
     if (!run.returnValue) return "not ended";
     switch (*run.returnValue) {
     case 0: return windowsEngine ? "skipped(0)" : "failure(0)";
@@ -91,6 +92,7 @@ std::string ResultText(const ActionRun& run, bool windowsEngine) {
 struct OpenRun {
     size_t index;
     bool library;
+    bool deferred;
 };
 
 class RunReader {
@@ -104,6 +106,7 @@ public:
         case LineKind::ActionStart: Start(line); break;
         case LineKind::ActionEnded: End(line); break;
         case LineKind::ActionSkipped: Skip(line); break;
+        case LineKind::ScriptAction: StartDeferred(line); break;
         case LineKind::EntryPoint:
             if (!open_.empty()) Top().exportName = line.name;
             break;
@@ -115,7 +118,7 @@ public:
     }
 
     LogReport Finish(bool windowsEngine) {
-        for (const auto& run : open_) library_[run.index] = library_[run.index] || run.library;
+        for (const auto& run : open_) Close(run, std::nullopt);
         LogReport report{{}, windowsEngine};
         for (size_t i = 0; i < runs_.size(); ++i)
             if (library_[i] || IsLibraryExport(runs_[i].action) || IsLibraryExport(runs_[i].exportName))
@@ -136,7 +139,26 @@ private:
         ActionRun run;
         run.action = line.name;
         run.start = WithMilliseconds(*line.time, lastStamp_);
-        open_.push_back({Add(std::move(run)), false});
+        open_.push_back({Add(std::move(run)), false, false});
+    }
+
+    // A deferred action runs until the script's next action or the end of
+    // the action that runs the script (InstallFinalize).
+    void StartDeferred(const LogLine& line) {
+        if (!open_.empty() && open_.back().deferred) {
+            Close(open_.back(), lastStamp_);
+            open_.pop_back();
+        }
+        ActionRun run;
+        run.action = line.name;
+        run.start = lastStamp_;
+        run.deferred = true;
+        open_.push_back({Add(std::move(run)), false, true});
+    }
+
+    void Close(const OpenRun& open, std::optional<ClockTime> end) {
+        library_[open.index] = library_[open.index] || open.library;
+        if (open.deferred) runs_[open.index].end = end;
     }
 
     // Ends the innermost open run of that name; runs opened inside it stay unended.
@@ -147,7 +169,7 @@ private:
         ActionRun& run = runs_[match->index];
         run.end = WithMilliseconds(*line.time, lastStamp_);
         run.returnValue = line.returnValue;
-        for (auto it = open_.rbegin(); it != match + 1; ++it) library_[it->index] = library_[it->index] || it->library;
+        for (auto it = open_.rbegin(); it != match + 1; ++it) Close(*it, run.end);
         open_.erase(match.base() - 1, open_.end());
     }
 
@@ -249,7 +271,7 @@ std::string FormatReport(const LogReport& report) {
     size_t unsuccessful = 0;
     for (const auto& run : report.runs) {
         text += FormatRun(run, report.windowsEngine);
-        unsuccessful += run.skipped || run.returnValue != 1;
+        unsuccessful += ResultText(run, report.windowsEngine) != "success";
     }
     text += std::to_string(report.runs.size()) + " runs of the library's actions, " + std::to_string(unsuccessful) +
             " not successful\n";

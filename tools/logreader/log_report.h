@@ -37,6 +37,7 @@ struct ActionRun {
     std::optional<ClockTime> start, end;
     std::optional<int> returnValue;
     bool skipped = false;
+    bool deferred = false;  // run by the script: no return value of its own
     std::vector<RunLine> lines;
 };
 
