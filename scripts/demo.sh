@@ -10,21 +10,25 @@
 # and maintenance actions (settings snapshot, IISADMIN, removal) and the SSL
 # binding; an SQL section the instance choice and the SQL setup actions with
 # the tests' SQL doubles; an accounts section the credential dialog's actions
-# with the tests' object-picker double; the last one runs the setup library's managed database action
-# through an installation, a major upgrade and a removal.
+# with the tests' object-picker double; one the setup library's managed
+# database action through an installation, a major upgrade and a removal;
+# then the two products' packages, built from the package kit, go through
+# installation, repair, upgrade and removal, and the support log reader
+# summarises one of their logs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 build=$root/build/windows
 
 scripts/install-deps.sh
-echo "== Building (cmake --preset windows && cmake --build --preset windows)"
+echo "== Building (cmake --preset windows && cmake --build --preset windows; the log reader with the host preset)"
 mkdir -p "$build"
-if ! { cmake --preset windows && cmake --build --preset windows; } >"$root/build/demo-build.log" 2>&1; then
+if ! { cmake --preset windows && cmake --build --preset windows && cmake --preset host &&
+  cmake --build --preset host --target ondex-logreader; } >"$root/build/demo-build.log" 2>&1; then
   tail -40 "$root/build/demo-build.log"
   exit 1
 fi
-echo "   $build/bin/OndexSetupCA.dll"
+echo "   $build/bin/OndexSetupCA.dll, $root/build/host/tools/ondex-logreader"
 
 source "$root/tests/e2e/lib.sh"
 source "$root/tests/e2e/sql_assembly_lib.sh"
@@ -476,3 +480,23 @@ sql_double_restore
 echo "Prefix restored: system32\\mscoree.dll is $(grep -q "Wine builtin DLL" "$SQL_MSCOREE" && echo "Wine's builtin again" ||
   echo "NOT Wine's builtin"); the products' folders under ProgramData\\Ondex\\Setup\\Temp are $(
   ls -d "$(sql_state_folder "$v1")" "$(sql_state_folder)" >/dev/null 2>&1 && echo "still there" || echo gone)."
+
+# ---- The two products' packages, built from the package kit ----
+
+echo
+echo "== The products: Ondex Harbor and OndexAlmanac, built from the package kit (kit/README.md) and taken"
+echo "through installation, repair, upgrade to 2.0.0 and removal with the tests' doubles in place of SQL Server,"
+echo "the object picker, the .NET runtime and IIS (the end-to-end scenarios of tests/e2e, ok/FAIL per check)"
+t=$build/tests
+bash "$root/tests/e2e/product_harbor.sh" "$build/bin/OndexSetupCA.dll" "$build/wine-run.sh" "$build/demo/harbor" \
+  "$t/sql_doubles.dll" "$t/objsel_double.dll" "$t/mscoree.dll" "$build/wineprefix" "$t/sqlexpress/SQLEXPR32.exe" |
+  grep -E '^(ok|FAIL) |^e2e:' | sed 's/^/    /' || true
+bash "$root/tests/e2e/product_almanac.sh" "$build/bin/OndexSetupCA.dll" "$build/wine-run.sh" "$build/demo/almanac" \
+  "$t/metabase_double.dll" "$t/ondex_test_service.exe" "$t/iisreset/system32/iisreset.exe" "$t/selfssl/selfssl.exe" |
+  grep -E '^(ok|FAIL) |^e2e:' | sed 's/^/    /' || true
+echo "Exports that entered the library in the two products' installations: $(cat "$build/demo/harbor/harbor.entered" \
+  "$build/demo/almanac/almanac.entered" 2>/dev/null | sort -u | wc -l) of 72"
+
+echo
+echo "== The support log reader on the OndexAlmanac installation's log (build/host/tools/ondex-logreader LOG)"
+"$root/build/host/tools/ondex-logreader" "$build/demo/almanac/install.log" | sed 's/^/    /' | head -60
