@@ -499,4 +499,7 @@ echo "Exports that entered the library in the two products' installations: $(cat
 
 echo
 echo "== The support log reader on the OndexAlmanac installation's log (build/host/tools/ondex-logreader LOG)"
-"$root/build/host/tools/ondex-logreader" "$build/demo/almanac/install.log" | sed 's/^/    /' | head -60
+summary=$("$root/build/host/tools/ondex-logreader" "$build/demo/almanac/install.log")
+sed -n '1,40p' <<<"$summary" | sed 's/^/    /'
+echo "    ..."
+tail -1 <<<"$summary" | sed 's/^/    /'
