@@ -32,7 +32,7 @@ if [ -n "$cert" ]; then
 fi
 
 cp -r kit "$out/kit"
-mkdir -p "$out/docs" && cp -r docs/actions "$out/docs/actions" 2>/dev/null || true
+mkdir -p "$out/docs" && cp -r docs/actions "$out/docs/actions"
 cp docs/behaviour.md "$out/docs/"
 echo "release folder: $out"
 ls -l "$out"

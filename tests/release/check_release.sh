@@ -24,7 +24,7 @@ out=build/release/OndexSetupCA-$version
 dll=$out/OndexSetupCA.dll
 
 for file in OndexSetupCA.dll OndexSetupCA.dll.debug kit/README.md kit/OndexSetupCA.wxi kit/CustomTables.wxi \
-  kit/wixl-fixup.sh kit/tables/LocalGroup.idt docs/behaviour.md; do
+  kit/wixl-fixup.sh kit/tables/LocalGroup.idt docs/behaviour.md docs/actions/README.md docs/actions/ConfigureWeb.md; do
   check "the release folder holds $file" test -s "$out/$file"
 done
 check "the signature verifies against the signing certificate" osslsigncode verify -CAfile "$work/cert.pem" -in "$dll"
