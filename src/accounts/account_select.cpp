@@ -5,6 +5,7 @@
 
 #include "accounts/account_select_text.h"
 #include "platform/com.h"
+#include "accounts/local_computer.h"
 #include "platform/handles.h"
 #include "platform/seam.h"
 #include "runtime/session.h"
@@ -26,12 +27,6 @@ constexpr DWORD kPickedBufferChars = kPickedNameChars + 1;
 wchar_t SystemCaseFold(wchar_t c) {
     ::CharUpperBuffW(&c, 1);
     return c;
-}
-
-std::wstring ComputerName() {
-    wchar_t name[kComputerNameChars] = L"";
-    DWORD size = kComputerNameChars;
-    return ::GetComputerNameW(name, &size) ? name : L"";
 }
 
 // Offers each account as a ComboBox row (Order 1, 2, …); a failed row does
@@ -125,7 +120,7 @@ std::vector<std::wstring> ReadSelection(IDataObject* selection) {
 }  // namespace
 
 std::vector<std::wstring> EnumerateLocalUsers() {
-    const std::wstring computer = ComputerName();
+    const std::wstring computer = ComputerName(kComputerNameChars);
     platform::UniqueNetBuffer buffer;
     DWORD count = 0;
     const NET_API_STATUS status = platform::Api().NetQueryDisplayInformation(

@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "accounts/account_names_text.h"
+#include "accounts/local_computer.h"
 #include "platform/handles.h"
 #include "platform/seam.h"
 #include "runtime/session.h"
@@ -46,12 +47,6 @@ struct CheckScope {
     MSIHANDLE hInstall;
 };
 
-std::wstring ComputerName() {
-    wchar_t name[kComputerNameChars] = {};
-    DWORD size = kComputerNameChars;
-    return ::GetComputerNameW(name, &size) ? std::wstring(name) : std::wstring();
-}
-
 DWORD LastErrorOr(DWORD fallback) {
     const DWORD error = Api().GetLastError();
     return error ? error : fallback;
@@ -78,7 +73,7 @@ PrincipalName TranslateToPrincipal(const std::wstring& account, const CheckScope
 
 // The dialog checks' names; "localhost\" and a bare name are written back to the account property.
 LogonName DialogLogonName(MsiProperty& accountProperty, const CheckScope& scope) {
-    const std::wstring computer = ComputerName();
+    const std::wstring computer = ComputerName(kComputerNameChars);
     std::wstring account = accountProperty.Str();
     if (auto replaced = ReplaceLocalhostPrefix(account, computer)) {
         account = *replaced;
@@ -151,7 +146,7 @@ DWORD ResolveAccount(const std::wstring& name) {
 
 int CheckServiceCredentials(const std::wstring& account, const SecretValue& password, const CheckScope& scope) {
     if (const ServiceAccountCode code = ServiceInputCode(account, password.str()); code != kServiceOk) return code;
-    const std::wstring computer = ComputerName();
+    const std::wstring computer = ComputerName(kComputerNameChars);
     const LogonName name = DeriveLogonName(CheckKind::Service, account, TranslateToPrincipal(account, nullptr), computer);
     if (name.badFormat) return kBadFormat;
     GrantServiceLogonRight(name.grantName);

@@ -40,10 +40,10 @@ std::wstring RunningUserSid() {
     return SidText(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid);
 }
 
-std::wstring Name(BOOL(WINAPI* get)(LPWSTR, LPDWORD)) {
+std::wstring UserName() {
     wchar_t name[256] = L"";
     DWORD size = 256;
-    get(name, &size);
+    GetUserNameW(name, &size);
     return name;
 }
 
@@ -107,7 +107,7 @@ struct Credentials : testing::Test {
     AccountSeam seam;
     TestPackage package;
     LogCapture log;
-    const std::wstring user = Name(GetUserNameW), computer = Name(GetComputerNameW);
+    const std::wstring user = UserName(), computer = ComputerName();
     const std::wstring grantedRight = RunningUserSid() + L" SeServiceLogonRight";
 
     Logon ServiceLogon(const std::wstring& account, const std::wstring& domain, const std::wstring& password = L"pw") {

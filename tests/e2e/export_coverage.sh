@@ -7,7 +7,7 @@
 set -u
 source "$(dirname "$0")/lib.sh"
 dll=$(realpath "$1")
-exported=$(x86_64-w64-mingw32-objdump -p "$dll" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/s/^\t\[ *[0-9]*\] //p' | sort)
+exported=$(e2e_dll_exports "$dll")
 entered=$(cat "$2/harbor.entered" "$3/almanac.entered" 2>/dev/null | sort -u)
 E2E_PASSED=0 E2E_FAILED=0
 expect_eq "$(wc -l <<<"$exported")" 72 "the DLL exports 72 actions"

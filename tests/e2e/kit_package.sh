@@ -24,7 +24,7 @@ done
 
 # Declarations: every export is some custom action's entry point in the DLL.
 msiinfo export kit.msi CustomAction | tr -d '\r' >actions.idt
-declared=$(sed -n '/^EXPORTS/,$p' "$def" | grep -v EXPORTS | tr -d ' \r' | sed '/^$/d' | sort)
+declared=$(e2e_def_exports "$def")
 entries=$(awk -F'\t' 'NR > 3 && $3 == "OndexSetupCA" { print $4 }' actions.idt | sort -u)
 expect_eq "$(comm -23 <(echo "$declared") <(echo "$entries") | tr '\n' ' ')" "" "every export is declared by the kit"
 expect_eq "$(comm -13 <(echo "$declared") <(echo "$entries") | tr '\n' ' ')" "" "the kit declares no entry point the DLL lacks"

@@ -115,6 +115,13 @@ e2e_logged_msiexec() {
   e2e_log_text "$log"
 }
 
+# e2e_dll_exports DLL / e2e_def_exports DEF: the names in a DLL's export
+# table, and those a .def file declares, sorted, one per line.
+e2e_dll_exports() {
+  x86_64-w64-mingw32-objdump -p "$1" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/s/^\t\[ *[0-9]*\] //p' | sort
+}
+e2e_def_exports() { sed -n '/^EXPORTS/,$p' "$1" | grep -v EXPORTS | tr -d ' \r' | sed '/^$/d' | sort; }
+
 # e2e_wait_installer_idle: waits (at most 15 s) until no msiexec process of
 # the build prefix is left. The custom-action servers of an installation
 # outlive msiexec's return by about two seconds; an msiexec started in that

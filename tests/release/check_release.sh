@@ -6,12 +6,15 @@
 # installation under Wine's msiexec with the release DLL.
 set -u
 cd "$(dirname "$0")/../.."
-failed=0
+source tests/e2e/lib.sh
+E2E_PASSED=0 E2E_FAILED=0
+# check WHAT COMMAND...: an expectation whose command's output is not shown.
 check() {
   local what=$1
   shift
-  if "$@" >/dev/null 2>&1; then echo "ok    $what"; else echo "FAIL  $what"; failed=$((failed + 1)); fi
+  expect_true "$what" quiet "$@"
 }
+quiet() { "$@" >/dev/null 2>&1; }
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -22,6 +25,7 @@ scripts/release.sh --sign "$work/cert.pem" "$work/key.pem" >"$work/release.log" 
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/release-tree/CMakeCache.txt)
 out=build/release/OndexSetupCA-$version
 dll=$out/OndexSetupCA.dll
+E2E_WORK=$out
 
 for file in OndexSetupCA.dll OndexSetupCA.dll.debug kit/README.md kit/OndexSetupCA.wxi kit/CustomTables.wxi \
   kit/wixl-fixup.sh kit/tables/LocalGroup.idt docs/behaviour.md docs/actions/README.md docs/actions/ConfigureWeb.md; do
@@ -36,13 +40,12 @@ strings=$(strings -el "$dll")
 for text in "$version.0" Ondex "Ondex Setup Custom Actions" OndexSetupCA.dll; do
   check "the version resource holds \"$text\"" grep -qx "$text" <<<"$strings"
 done
-exported=$(x86_64-w64-mingw32-objdump -p "$dll" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/s/^\t\[ *[0-9]*\] //p' | sort)
-declared=$(sed -n '/^EXPORTS/,$p' src/exports/OndexSetupCA.def | grep -v EXPORTS | tr -d ' \r' | sed '/^$/d' | sort)
+exported=$(e2e_dll_exports "$dll")
+declared=$(e2e_def_exports src/exports/OndexSetupCA.def)
 check "the release DLL exports exactly the 72 declared actions" test "$exported" = "$declared" -a "$(wc -l <<<"$declared")" -eq 72
 # The signed, stripped DLL under Wine's msiexec, when the Windows build's prefix is there.
 if [ -x build/windows/wine-run.sh ]; then
   check "the release DLL runs an installation's actions" \
     bash tests/e2e/shell_actions_succeed.sh "$dll" build/windows/wine-run.sh "$PWD/build/release/e2e"
 fi
-[ $failed -eq 0 ] && echo "release: all checks passed" || echo "release: $failed failed"
-exit $((failed > 0))
+e2e_finish
