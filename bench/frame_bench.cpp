@@ -1,10 +1,9 @@
 // What the entry frame costs beyond the platform work it must do. In one
 // process and one session it times
 //   (a) a framed action whose implementation does nothing, default flags;
-//   (b) a bare function doing only the frame's platform work: open the active
-//       database, read the action's Tracer property, read the three settings
-//       values (each read opens and closes the settings key), close the
-//       database;
+//   (b) a bare function doing only the frame's platform work: read the
+//       action's Tracer property and the three settings values (each read
+//       opens and closes the settings key);
 // in alternating rounds, once without the settings key and once with it
 // present (holding no value for the action), and prints calls per second and
 // the time ratio a/b (the frame's target: at most 1.2). It rewrites HKLM\SOFTWARE\Ondex\setupdebug of the
@@ -41,7 +40,6 @@ void ReadSetting(const wchar_t* name) {
 }
 
 UINT BarePlatformWork(MSIHANDLE hInstall) {
-    ondex::platform::UniqueMsiHandle database(MsiGetActiveDatabase(hInstall));
     wchar_t value[10] = L"0";
     DWORD size = 10;
     MsiGetPropertyW(hInstall, L"TracerBenchNoOp_TRACERFLAGS", value, &size);

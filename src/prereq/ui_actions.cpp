@@ -202,16 +202,28 @@ void AskOKCancelImpl(UINT&, const wchar_t*, UINT, MSIHANDLE hInstall) {
         result = L"CANCEL";
 }
 
-void GetCoreNumberImpl(UINT&, const wchar_t*, UINT, MSIHANDLE hInstall) {
-    MsiProperty result(hInstall, L"GetCoreNumberResult");
-    result = L"";
+namespace {
+
+std::wstring CountProcessors(MSIHANDLE hInstall) {
     const ProcessorQuery query = FindProcessorQuery();
-    if (query == nullptr) {
-        LogTimestamped(hInstall, L"GetLogicalProcessorInformation not supported.");
-        result = ProcessorsFromEnvironment(hInstall);
-    } else {
-        result = ProcessorsFromQuery(hInstall, query);
+    if (query != nullptr) return ProcessorsFromQuery(hInstall, query);
+    LogTimestamped(hInstall, L"GetLogicalProcessorInformation not supported.");
+    return ProcessorsFromEnvironment(hInstall);
+}
+
+}  // namespace
+
+void GetCoreNumberImpl(UINT&, const wchar_t*, UINT, MSIHANDLE hInstall) {
+    // The result is set once (each set is a round trip to the engine); an
+    // action that fails on the way leaves it empty.
+    std::wstring count;
+    try {
+        count = CountProcessors(hInstall);
+    } catch (...) {
+        ::MsiSetPropertyW(hInstall, L"GetCoreNumberResult", L"");
+        throw;
     }
+    ::MsiSetPropertyW(hInstall, L"GetCoreNumberResult", count.c_str());
 }
 
 void GetInstallationSummaryImpl(UINT&, const wchar_t*, UINT, MSIHANDLE hInstall) {

@@ -1,3 +1,4 @@
+#include <cwchar>
 #include <exception>
 #include <memory>
 #include <new>
@@ -25,13 +26,22 @@ MsiProperty::~MsiProperty() {
 
 void MsiProperty::Read() {
     freePropValueBuf();
-    wchar_t empty[1] = L"";
-    DWORD size = 0;
-    ::MsiGetPropertyW(hInstall_, name_.c_str(), empty, &size);
+    // Under the engine every property call is a round trip: a value that fits
+    // the first buffer takes one, a longer one a second.
+    constexpr DWORD kFirstChars = 128;
+    wchar_t first[kFirstChars] = L"";
+    DWORD size = kFirstChars;
+    const UINT status = ::MsiGetPropertyW(hInstall_, name_.c_str(), first, &size);
+    if (status != ERROR_SUCCESS && status != ERROR_MORE_DATA) size = 0;
     buffer_ = new (std::nothrow) wchar_t[size_t(size) + 1]();
     if (!buffer_) return;  // Value() is then null, Str() throws std::bad_alloc
     DWORD capacity = size + 1;
-    ::MsiGetPropertyW(hInstall_, name_.c_str(), buffer_, &capacity);
+    if (status == ERROR_MORE_DATA) {
+        ::MsiGetPropertyW(hInstall_, name_.c_str(), buffer_, &capacity);
+    } else if (status == ERROR_SUCCESS) {
+        std::wmemcpy(buffer_, first, size);
+        capacity = size;
+    }
     length_ = capacity;
 }
 

@@ -56,6 +56,13 @@ void CloseDatabase() {
     g_layer.database = 0;
 }
 
+// The session's database, fetched when an action first needs it: most actions
+// never do, and under the engine every handle call is a round trip to it.
+MSIHANDLE LayerDatabase() {
+    if (g_layer.database == 0 && g_layer.install != 0) g_layer.database = ::MsiGetActiveDatabase(g_layer.install);
+    return g_layer.database;
+}
+
 // Reads a growing string through an installer getter of the shape
 // getter(buffer, &size): uses the caller's capacity when the string exists,
 // otherwise asks the size first; grows once more on ERROR_MORE_DATA.
@@ -223,7 +230,6 @@ HRESULT WcaInitialize(MSIHANDLE hInstall, const char* actionLogName) {
     SaveOuterAttachment();
     g_layer.attached = true;
     g_layer.install = hInstall;
-    g_layer.database = ::MsiGetActiveDatabase(hInstall);
     const char* name = actionLogName ? actionLogName : "";
     if (std::strlen(name) >= kLogNameChars) {
         g_layer.logName[0] = '\0';
@@ -244,7 +250,7 @@ void WcaFinalize(UINT) {
 
 bool WcaIsAttached() { return g_layer.attached; }
 MSIHANDLE WcaGetInstallHandle() { return g_layer.install; }
-MSIHANDLE WcaGetDatabaseHandle() { return g_layer.database; }
+MSIHANDLE WcaGetDatabaseHandle() { return LayerDatabase(); }
 const char* WcaGetLogName() { return g_layer.logName; }
 
 void WcaResetProcessState() {
@@ -355,7 +361,7 @@ bool WcaIsPropertySet(const char* name) {
 
 HRESULT WcaOpenView(LPCWSTR query, MSIHANDLE* view) {
     if (IsEmpty(query) || !view) return E_INVALIDARG;
-    const HRESULT hr = HrFromInstallerError(::MsiDatabaseOpenViewW(g_layer.database, query, view));
+    const HRESULT hr = HrFromInstallerError(::MsiDatabaseOpenViewW(LayerDatabase(), query, view));
     if (FAILED(hr)) WcaLogError(hr, "failed to open view on database with SQL: %S", query);
     return hr;
 }
@@ -369,7 +375,7 @@ HRESULT WcaExecuteView(MSIHANDLE view, MSIHANDLE record) {
 
 HRESULT WcaOpenExecuteView(LPCWSTR query, MSIHANDLE* view) {
     if (IsEmpty(query) || !view) return E_INVALIDARG;
-    HRESULT hr = HrFromInstallerError(::MsiDatabaseOpenViewW(g_layer.database, query, view));
+    HRESULT hr = HrFromInstallerError(::MsiDatabaseOpenViewW(LayerDatabase(), query, view));
     if (FAILED(hr)) {
         WcaLogError(hr, "failed to open view on database");
         return hr;
@@ -459,7 +465,7 @@ namespace {
 
 HRESULT OpenTempView(LPCWSTR tableName, MSIHANDLE* tableView) {
     const std::wstring query = FormatWide(L"SELECT * FROM `%s`", tableName);
-    HRESULT hr = HrFromInstallerError(::MsiDatabaseOpenViewW(g_layer.database, query.c_str(), tableView));
+    HRESULT hr = HrFromInstallerError(::MsiDatabaseOpenViewW(LayerDatabase(), query.c_str(), tableView));
     if (FAILED(hr)) {
         WcaLogError(hr, "failed to open view on database");
     } else {
