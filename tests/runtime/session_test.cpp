@@ -211,6 +211,13 @@ TEST_F(SessionLayer, MsiPropertyAlwaysReflectsTheCurrentValue) {
     package.Property(L"TARGET", L"first").Property(L"REF", L"[TARGET]!");
     MsiProperty target(package.Session(), L"TARGET");
     EXPECT_STREQ(L"first", target.Value());
+    // A value that does not fit the first read's buffer takes a second read.
+    for (const size_t length : {127u, 128u, 600u}) {
+        const std::wstring value(length, L'v');
+        target = value;
+        EXPECT_EQ(value, target.Str());
+        EXPECT_EQ(length, target.Length());
+    }
     target = L"second value";
     EXPECT_EQ(L"second value", target.Str());
 
