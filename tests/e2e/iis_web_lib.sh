@@ -22,7 +22,7 @@ iis_build_package() {
   shift 3
   e2e_wixl "$E2E_DIR/iis_web.wxs" "$msi" "$tag" -D "Return=$return" || return 1
   for table in IIsWebSite IIsWebAddress IIsWebVirtualDir; do
-    msibuild "$msi" -i "$E2E_DIR/$table.idt" || return 1
+    msibuild "$msi" -i "$E2E_DIR/../../kit/tables/$table.idt" || return 1
   done
   e2e_add_properties "$msi" "$@"
 }

@@ -31,7 +31,7 @@ almanac_build() {
   local table
   products_build "$root/packages/OndexAlmanac.wxs" "$1" almanac "$2" || return 1
   for table in IIsWebSite IIsWebAddress IIsWebVirtualDir; do
-    msibuild "$1" -i "$E2E_DIR/$table.idt" || return 1
+    msibuild "$1" -i "$root/kit/tables/$table.idt" || return 1
   done
   e2e_add_properties "$1" "$ssl"
 }

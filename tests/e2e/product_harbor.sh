@@ -49,7 +49,7 @@ harbor_build() {
   local table
   products_build "$PRODUCTS_ROOT/packages/OndexHarbor.wxs" "$1" harbor "$2" || return 1
   SQL_PRODUCTS+=("$E2E_PRODUCT_CODE")
-  for table in Prerequisites PrerequisiteActions LocalGroup SqlDatabase; do
+  for table in Prerequisites PrerequisiteActions LocalGroup SqlDatabase ComboBox; do
     msibuild "$1" -i "$PRODUCTS_ROOT/kit/tables/$table.idt" || return 1
   done
   e2e_add_properties "$1" "CREDUIPASSWORD=$secret" "CREDUICONFIRM=$secret" "SERVICEPASSWORD=$secret" \
