@@ -15,7 +15,7 @@ E2E_INSTALLER_KEY='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Installer'
 e2e_init() {
   E2E_DLL=$(realpath "$1")
   E2E_WINE=$(realpath "$2")
-  E2E_WORK=$3
+  E2E_WORK=$(realpath -m "$3")
   E2E_PASSED=0
   E2E_FAILED=0
   rm -rf "$E2E_WORK"

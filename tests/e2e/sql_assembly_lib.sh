@@ -23,7 +23,7 @@ sql_init() {
 # (the double answers for any file) and removes what earlier runs left.
 sql_double_install() {
   local builtin
-  SQL_PREFIX=$2
+  SQL_PREFIX=$(realpath -m "$2")
   SQL_MSCOREE=$SQL_PREFIX/drive_c/windows/system32/mscoree.dll
   SQL_SAVED_MSCOREE=$E2E_WORK/builtin-mscoree.dll
   # Make sure the prefix exists before its mscoree.dll is swapped.
