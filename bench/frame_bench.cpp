@@ -11,12 +11,10 @@
 #include <windows.h>
 #include <msi.h>
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <vector>
 
+#include "bench/bench_rounds.h"
 #include "platform/handles.h"
 #include "runtime/entry_frame.h"
 #include "support/package.h"
@@ -49,44 +47,27 @@ UINT BarePlatformWork(MSIHANDLE hInstall) {
     return 0;
 }
 
-// Seconds taken by `calls` calls of `action`.
-double TimeCalls(UINT (*action)(MSIHANDLE), MSIHANDLE hInstall, int calls) {
-    auto start = std::chrono::steady_clock::now();
+// `calls` calls of `action`.
+void Calls(UINT (*action)(MSIHANDLE), MSIHANDLE hInstall, int calls) {
     for (int i = 0; i < calls; ++i) {
         if (action(hInstall) != 0) {
             std::fprintf(stderr, "an action returned non-zero\n");
             std::exit(1);
         }
     }
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-// Alternating rounds, the side that goes first switching every round, so that
-// both sides see the same load on a shared machine. Rates come from each
-// side's best round; the ratio is the median of the rounds' own ratios.
+// Rates come from each side's best round; the ratio is the median of the
+// rounds' own ratios.
 void Compare(const char* scenario, MSIHANDLE hInstall, int calls, int rounds) {
-    TimeCalls(FramedNoOp, hInstall, calls);  // warm both paths
-    TimeCalls(BarePlatformWork, hInstall, calls);
-    double bestFramed = 1e9;
-    double bestBare = 1e9;
-    std::vector<double> ratios;
-    for (int round = 0; round < rounds; ++round) {
-        double framed = 0;
-        double bare = 0;
-        if (round % 2 == 0) {
-            framed = TimeCalls(FramedNoOp, hInstall, calls);
-            bare = TimeCalls(BarePlatformWork, hInstall, calls);
-        } else {
-            bare = TimeCalls(BarePlatformWork, hInstall, calls);
-            framed = TimeCalls(FramedNoOp, hInstall, calls);
-        }
-        bestFramed = std::min(bestFramed, framed);
-        bestBare = std::min(bestBare, bare);
-        ratios.push_back(framed / bare);
-    }
-    std::sort(ratios.begin(), ratios.end());
+    auto framed = [=] { Calls(FramedNoOp, hInstall, calls); };
+    auto bare = [=] { Calls(BarePlatformWork, hInstall, calls); };
+    framed();  // warm both paths
+    bare();
+    const auto times = ondex::bench::AlternatingRounds({framed, bare}, rounds);
     std::printf("%-22s (a) framed no-op %7.0f calls/s   (b) bare platform work %7.0f calls/s   time a/b %.3f\n",
-                scenario, calls / bestFramed, calls / bestBare, ratios[ratios.size() / 2]);
+                scenario, calls / ondex::bench::Best(times[0]), calls / ondex::bench::Best(times[1]),
+                ondex::bench::MedianRatio(times[0], times[1]));
 }
 
 }  // namespace

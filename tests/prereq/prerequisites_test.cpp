@@ -55,17 +55,7 @@ struct StepRow {
 class PrerequisiteEngine : public testing::Test {
 protected:
     PrerequisiteEngine() {
-        package
-            .Sql(
-                L"CREATE TABLE `Prerequisites` (`PrerequisiteId` CHAR(0) NOT NULL, `Order` SHORT, `Name` CHAR(255), "
-                L"`RequiredVersion` CHAR(72), `InstalledVersionPropertyName` CHAR(72), `StatusPropertyName` CHAR(72), "
-                L"`StatusTextPropertyName` CHAR(72) PRIMARY KEY `PrerequisiteId`)")
-            .Sql(
-                L"CREATE TABLE `PrerequisiteActions` (`PrerequisiteId_` CHAR(0) NOT NULL, `Order` SHORT, "
-                L"`ActionFlags` LONG, `Condition` CHAR(255), `Property` CHAR(72), `Value` CHAR(255), "
-                L"`Action` CHAR(0), `ProgressText` CHAR(255), `ExpectedDuration` LONG, "
-                L"`ProgressUpdateInterval` LONG PRIMARY KEY `PrerequisiteId_`, `Order`)")
-            .Table(L"CustomAction");
+        CreatePrerequisiteTables(package).Table(L"CustomAction");
     }
 
     void Add(const PrerequisiteRow& row) {

@@ -300,6 +300,17 @@ std::string EveryTraceOn::Text() {
     return ReadFileBytes(folder_.File(L"tlk"));
 }
 
+TestPackage& CreatePrerequisiteTables(TestPackage& package) {
+    return package
+        .Sql(L"CREATE TABLE `Prerequisites` (`PrerequisiteId` CHAR(0) NOT NULL, `Order` SHORT, `Name` CHAR(255), "
+             L"`RequiredVersion` CHAR(72), `InstalledVersionPropertyName` CHAR(72), `StatusPropertyName` CHAR(72), "
+             L"`StatusTextPropertyName` CHAR(72) PRIMARY KEY `PrerequisiteId`)")
+        .Sql(L"CREATE TABLE `PrerequisiteActions` (`PrerequisiteId_` CHAR(0) NOT NULL, `Order` SHORT, "
+             L"`ActionFlags` LONG, `Condition` CHAR(255), `Property` CHAR(72), `Value` CHAR(255), "
+             L"`Action` CHAR(0), `ProgressText` CHAR(255), `ExpectedDuration` LONG, "
+             L"`ProgressUpdateInterval` LONG PRIMARY KEY `PrerequisiteId_`, `Order`)");
+}
+
 std::wstring TestFolder() {
     wchar_t path[MAX_PATH];
     const std::wstring program(path, GetModuleFileNameW(nullptr, path, MAX_PATH));

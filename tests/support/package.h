@@ -134,6 +134,9 @@ private:
     std::wstring saved_;
 };
 
+// The prerequisite engine's two tables, empty.
+TestPackage& CreatePrerequisiteTables(TestPackage& package);
+
 // SQL literals for Row: a quoted text, or a number; empty (null) for an empty text or no number.
 std::wstring Quoted(const std::wstring& text);
 std::wstring Number(std::optional<int> value);
