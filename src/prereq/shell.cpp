@@ -3,10 +3,10 @@
 #include <msiquery.h>
 
 #include <algorithm>
-#include <array>
 #include <initializer_list>
 #include <optional>
 #include <stdexcept>
+#include <vector>
 
 #include "platform/handles.h"
 #include "platform/seam.h"
@@ -37,7 +37,9 @@ constexpr DWORD kLongestDrainPauseMs = 64;
 // How long the pipe is still read once the tool has ended: what the tool left
 // takes a moment; a process it started may hold the pipe and write forever.
 constexpr DWORD kDrainAfterExitMs = 1000;
-constexpr size_t kOutputChunkBytes = 4096;
+// One read takes up to 64 KB: each call on the pipe is a round trip to the
+// system, so a talkative tool is drained in few of them.
+constexpr size_t kOutputChunkBytes = 64 * 1024;
 constexpr size_t kOutputTailBytes = 4096;
 
 struct ChildProcess {
@@ -172,14 +174,19 @@ public:
         if (!ReadFile(pipe_, chunk_.data(), static_cast<DWORD>(chunk_.size()), &read, nullptr) || read == 0)
             return false;
         Echo(read);
-        tail_.append(chunk_.data(), read);
-        if (tail_.size() > kOutputTailBytes) tail_.erase(0, tail_.size() - kOutputTailBytes);
+        KeepTail(read);
         return true;
     }
     bool HasOutput() const { return !tail_.empty(); }
     std::wstring TailText() const { return runtime::FromAnsi(tail_); }
 
 private:
+    // The last kOutputTailBytes of all output read so far.
+    void KeepTail(DWORD size) {
+        const size_t kept = std::min<size_t>(size, kOutputTailBytes);
+        tail_.append(chunk_.data() + (size - kept), kept);
+        if (tail_.size() > kOutputTailBytes) tail_.erase(0, tail_.size() - kOutputTailBytes);
+    }
     void Echo(DWORD size) {
         DWORD written = 0;
         if (echo_ && !WriteFile(echo_, chunk_.data(), size, &written, nullptr)) echo_ = nullptr;
@@ -187,7 +194,7 @@ private:
 
     HANDLE pipe_;
     HANDLE echo_;
-    std::array<char, kOutputChunkBytes> chunk_{};
+    std::vector<char> chunk_ = std::vector<char>(kOutputChunkBytes);
     std::string tail_;
 };
 
