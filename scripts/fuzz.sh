@@ -5,19 +5,22 @@
 #   scripts/fuzz.sh [seconds]      each target for that long (the tests' short run; default 20)
 #   scripts/fuzz.sh --runs N       the campaign: each target for N executions; prints a
 #                                  Markdown table (executions, time, coverage, corpus) for docs/fuzzing.md
+#   scripts/fuzz.sh --report       that table from the last runs' logs, running nothing
 # ONDEX_FUZZ_TARGETS="fuzz_a fuzz_b" runs only those, in that order. A target that
 # finds a crash leaves its input in build/fuzz/crashes/ and the run fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 limit="-max_total_time=${1:-20}"
-campaign=
-if [ "${1:-}" = --runs ]; then
-  limit="-runs=$2"
-  campaign=1
-fi
-cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz
+campaign= report=
+case "${1:-}" in
+  --runs) limit="-runs=$2" campaign=1 ;;
+  --report) campaign=1 report=1 ;;
+esac
 logs=build/fuzz/logs
+if [ -z "$report" ]; then
+  cmake --preset fuzz >/dev/null
+  cmake --build --preset fuzz
+fi
 mkdir -p "$logs" build/fuzz/crashes
 
 # run_target PATH: one target, its output in $logs/<name>.log; non-zero on a crash.
@@ -42,7 +45,7 @@ else
   for target in build/fuzz/tests/fuzz/fuzz_*; do [ -x "$target" ] && targets+=("$target"); done
 fi
 status=0
-printf '%s\n' "${targets[@]}" | xargs -P "${ONDEX_FUZZ_JOBS:-2}" -I{} bash -c 'run_target "$1" "$2"' _ {} "$limit" || status=$?
+[ -n "$report" ] || printf '%s\n' "${targets[@]}" | xargs -P "${ONDEX_FUZZ_JOBS:-2}" -I{} bash -c 'run_target "$1" "$2"' _ {} "$limit" || status=$?
 
 # stat NAME KEY: a value of a target's final statistics.
 stat() { sed -n "s/^stat::$2: *//p" "$logs/$1.log" | tail -1; }
@@ -50,9 +53,10 @@ stat() { sed -n "s/^stat::$2: *//p" "$logs/$1.log" | tail -1; }
   echo "|---|---|---|---|---|---|---|"
 for target in "${targets[@]}"; do
   name=$(basename "$target")
+  [ -f "$logs/$name.log" ] || continue
   done_line=$(grep -E '^#[0-9]+[[:space:]]+DONE' "$logs/$name.log" | tail -1 || true)
   if [ -z "$done_line" ]; then
-    echo "-- $name: no final line (crash?); see $logs/$name.log"
+    echo "-- $name: no final line (still running, stopped or crashed); see $logs/$name.log"
     tail -5 "$logs/$name.log"
     status=1
     continue
