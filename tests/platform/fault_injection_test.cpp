@@ -161,8 +161,10 @@ struct Outcome {
 // Runs the export on a fresh package with call `failAt` failing, and checks
 // the rules. Wine opens some handles of its own on a path's first use in the
 // process, and early in the process now and then one more from a background
-// thread, never again: each case runs twice, and a leak is a rise in both runs.
-Outcome RunOnce(const Scenario& row, int failAt) {
+// thread, never again: the table is run once before any count is taken
+// (`countHandles` false), each case then runs twice, and a leak is a rise in
+// both runs.
+Outcome RunOnce(const Scenario& row, int failAt, bool countHandles = true) {
     Outcome outcome{};
     int rises = 0;
     for (int pass = 0; pass < 2; ++pass) {
@@ -186,7 +188,7 @@ Outcome RunOnce(const Scenario& row, int failAt) {
         EXPECT_FALSE(ondex::runtime::WcaIsAttached());
         if (ondex::runtime::WcaIsAttached()) ondex::runtime::WcaFinalize(0);
         rises += after > before;
-        if (pass == 1) EXPECT_LT(rises, 2) << "handles: " << before << " before, " << after << " after";
+        if (countHandles && pass == 1) EXPECT_LT(rises, 2) << "handles: " << before << " before, " << after << " after";
     }
     return outcome;
 }
@@ -195,6 +197,7 @@ Outcome RunOnce(const Scenario& row, int failAt) {
 
 TEST(FaultInjection, EverySeamCallOfAnExportsMainPathMayFail) {
     ASSERT_NE(0u, Handles());
+    for (const Scenario& row : kScenarios) RunOnce(row, 0, false);
     for (const Scenario& row : kScenarios) {
         const Outcome clean = RunOnce(row, 0);
         std::map<UINT, int> outcomes;
