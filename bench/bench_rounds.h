@@ -5,10 +5,21 @@
 // median), never from a single timing.
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <vector>
 
 namespace ondex::bench {
+
+// The count given as argument `index`, `fallback` when there is none; below
+// `least` the program ends with its usage line and 2.
+inline int CountArgument(int argc, char** argv, int index, int fallback, int least, const char* usage) {
+    const int count = argc > index ? std::atoi(argv[index]) : fallback;
+    if (count >= least) return count;
+    std::fprintf(stderr, "usage: %s\n", usage);
+    std::exit(2);
+}
 
 // Seconds taken by one call of `work`.
 inline double Seconds(const std::function<void()>& work) {

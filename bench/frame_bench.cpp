@@ -73,12 +73,9 @@ void Compare(const char* scenario, MSIHANDLE hInstall, int calls, int rounds) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int calls = argc > 1 ? std::atoi(argv[1]) : 200;
-    const int rounds = argc > 2 ? std::atoi(argv[2]) : 31;
-    if (calls < 10 || rounds < 1) {
-        std::fprintf(stderr, "usage: frame_bench [calls per round >= 10] [rounds >= 1]\n");
-        return 2;
-    }
+    constexpr char kUsage[] = "frame_bench [calls per round >= 10] [rounds >= 1]";
+    const int calls = ondex::bench::CountArgument(argc, argv, 1, 200, 10, kUsage);
+    const int rounds = ondex::bench::CountArgument(argc, argv, 2, 31, 1, kUsage);
     std::printf("entry frame benchmark: %d rounds of %d calls per side\n", rounds, calls);
     ondex::test::TestPackage package;
     MSIHANDLE hInstall = package.Session();

@@ -89,11 +89,7 @@ void BareCalls(MSIHANDLE session, int count) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int rounds = argc > 1 ? std::atoi(argv[1]) : 9;
-    if (rounds < 1) {
-        std::fprintf(stderr, "usage: prereq_bench [rounds >= 1]\n");
-        return 2;
-    }
+    const int rounds = ondex::bench::CountArgument(argc, argv, 1, 9, 1, "prereq_bench [rounds >= 1]");
     const std::vector<int> counts{10, 100, 1000};
     // Sides 2k and 2k + 1: the action and the bare calls for counts[k], each on its own package.
     std::vector<std::unique_ptr<TestPackage>> packages;

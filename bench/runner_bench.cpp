@@ -66,11 +66,7 @@ void BareCopy() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int rounds = argc > 1 ? std::atoi(argv[1]) : 9;
-    if (rounds < 1) {
-        std::fprintf(stderr, "usage: runner_bench [rounds >= 1]\n");
-        return 2;
-    }
+    const int rounds = ondex::bench::CountArgument(argc, argv, 1, 9, 1, "runner_bench [rounds >= 1]");
     ondex::platform::UniqueHandle nul(
         CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
     const HANDLE saved = GetStdHandle(STD_OUTPUT_HANDLE);

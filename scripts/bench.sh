@@ -17,10 +17,7 @@ case "$which" in
   actions)
     cmake --build --preset windows --target OndexSetupCA minimal_ca
     bench/action_cost.sh build/windows "$@" ;;
-  runner | prereq)
+  *)
     cmake --build --preset windows --target "${which}_bench"
     build/windows/wine-run.sh "build/windows/tests/${which}_bench.exe" "$@" ;;
-  *)
-    cmake --build --preset windows --target frame_bench
-    build/windows/wine-run.sh build/windows/bin/frame_bench.exe "$@" ;;
 esac

@@ -25,8 +25,7 @@ struct AccountChoice : testing::Test {
     ScopedApiOverride api;
 
     AccountChoice() {
-        package.Sql(L"CREATE TABLE `ComboBox` (`Property` CHAR(72) NOT NULL, `Order` SHORT NOT NULL, "
-                    L"`Value` CHAR(64) NOT NULL, `Text` CHAR(64) PRIMARY KEY `Property`, `Order`)")
+        package.Table(L"ComboBox")
             .Property(L"CREDUIACCOUNTNAME", L"before").Property(L"CREDUIPASSWORD", L"pw")
             .Property(L"CREDUICONFIRM", L"pw");
     }

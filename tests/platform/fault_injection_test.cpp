@@ -109,16 +109,10 @@ const Scenario kScenarios[] = {
     {"CheckLocalTCP", CheckLocalTCP, [](World& w) { w.package.Property(L"CheckLocalTCPPORT", L"8080"); }, {}},
     {"CheckCredentials", CheckCredentials, Accounts, {}},
     {"CheckSetServiceCredentials", CheckSetServiceCredentials, Accounts, {}},
-    {"PopulateUserAccounts", PopulateUserAccounts,
-     [](World& w) {
-         w.package.Sql(L"CREATE TABLE `ComboBox` (`Property` CHAR(72) NOT NULL, `Order` SHORT NOT NULL, "
-                       L"`Value` CHAR(64) NOT NULL, `Text` CHAR(64) PRIMARY KEY `Property`, `Order`)");
-     },
-     {}},
+    {"PopulateUserAccounts", PopulateUserAccounts, [](World& w) { w.package.Table(L"ComboBox"); }, {}},
     {"EnumerateSQLInstances", EnumerateSQLInstances,
      [](World& w) {
-         w.package.Sql(L"CREATE TABLE `ComboBox` (`Property` CHAR(72) NOT NULL, `Order` SHORT NOT NULL, "
-                       L"`Value` CHAR(64) NOT NULL, `Text` CHAR(64) PRIMARY KEY `Property`, `Order`)");
+         w.package.Table(L"ComboBox");
          for (const wchar_t* name : {L"MSSQLSERVER", L"ONDEX"})
              RegSetKeyValueW(HKEY_LOCAL_MACHINE, ondex::sql::kInstanceNamesKey, name, REG_SZ, L"", sizeof(wchar_t));
      },

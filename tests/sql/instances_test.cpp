@@ -29,8 +29,7 @@ struct SqlInstances : testing::Test {
 
     SqlInstances() {
         RegDeleteTreeW(HKEY_LOCAL_MACHINE, kSqlServerKey);
-        package.Sql(L"CREATE TABLE `ComboBox` (`Property` CHAR(72) NOT NULL, `Order` SHORT NOT NULL, "
-                    L"`Value` CHAR(64) NOT NULL, `Text` CHAR(64) PRIMARY KEY `Property`, `Order`)")
+        package.Table(L"ComboBox")
             .Property(L"TEXT_SQLINSTANCENAME", L"unchanged").Property(L"RADIO_SQLINSTANCE", L"1")
             .Property(L"DISABLENEWINSTANCEOPTION", L"x");
     }

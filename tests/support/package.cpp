@@ -117,6 +117,8 @@ TestPackage& TestPackage::Table(const std::wstring& name) {
                           L"PRIMARY KEY `Action`"},
         {L"InstallExecuteSequence", L"`Action` CHAR(72) NOT NULL, `Condition` CHAR(255), `Sequence` SHORT PRIMARY KEY "
                                     L"`Action`"},
+        {L"ComboBox", L"`Property` CHAR(72) NOT NULL, `Order` SHORT NOT NULL, `Value` CHAR(64) NOT NULL, "
+                      L"`Text` CHAR(64) PRIMARY KEY `Property`, `Order`"},
     };
     for (const auto& [table, columns] : kTables)
         if (name == table) return Sql(L"CREATE TABLE `" + name + L"` (" + columns + L")");

@@ -26,7 +26,7 @@ public:
     TestPackage& Sql(const std::wstring& query);
     TestPackage& Property(const std::wstring& name, const std::wstring& value);
     // Creates a standard table: Directory, Component, Feature, FeatureComponents,
-    // CustomAction or InstallExecuteSequence.
+    // CustomAction, InstallExecuteSequence or ComboBox.
     TestPackage& Table(const std::wstring& name);
     // An INSERT of (column, SQL literal) pairs; an empty literal leaves its column null.
     TestPackage& Row(const std::wstring& table, const std::vector<std::pair<std::wstring, std::wstring>>& literals);
