@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <mutex>
 
+#include "support/com_faults.h"
+
 namespace ondex::test {
 
 namespace {
@@ -86,9 +88,11 @@ SeamFaults::SeamFaults(int failAt) {
     g.failed.clear();
     platform::SystemApi& api = override_.api();
     ONDEX_FAULT_ENTRIES(ONDEX_FAULT_WRAP)
+    comFaultHook = Fails;
 }
 
 SeamFaults::~SeamFaults() {
+    comFaultHook = nullptr;
     std::lock_guard guard(g.lock);
     g.active = false;
 }

@@ -1,6 +1,7 @@
 #pragma once
-// Fault injection over the seam: counts every call through the entries that
-// can fail and makes one of them fail. Entries whose answer is no verdict
+// Fault injection over the seam and the COM doubles (ONDEX_COM_FAULT): counts
+// every call through the entries and methods that can fail and makes one of
+// them fail. Entries whose answer is no verdict
 // (tick count, last error, pauses, the debugger's, the run mode, IsWindow)
 // pass through uncounted.
 #include <string>
@@ -20,7 +21,7 @@ public:
     SeamFaults(const SeamFaults&) = delete;
     SeamFaults& operator=(const SeamFaults&) = delete;
 
-    // The counted calls so far, by entry name, in order.
+    // The counted calls so far, by entry or method name, in order.
     std::vector<std::string> Calls() const;
     // The entry that was made to fail, or "" while none has.
     std::string Failed() const;
