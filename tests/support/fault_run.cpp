@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <future>
 #include <map>
+#include <mutex>
 #include <string>
+#include <thread>
 
 #include "runtime/session.h"
 #include "support/seam_faults.h"
@@ -56,36 +59,76 @@ struct Outcome {
     DWORD before = 0, after = 0;
 };
 
-// One run on its own thread, the world made and ended there; handles are
-// counted around all of it.
+// One run, the world made and ended on the calling thread; handles are
+// counted around the action.
 Outcome RunInWorld(const FaultScenario& row, int failAt) {
     Outcome outcome;
+    FaultWorld world;
+    row.setup(world);
+    const MSIHANDLE session = world.package.Session();
+    SeamFaults faults(failAt);
     outcome.before = Handles();
-    {
-        FaultWorld world;
-        row.setup(world);
-        const MSIHANDLE session = world.package.Session();
-        SeamFaults faults(failAt);
-        outcome.code = row.action(session);
-        outcome.calls = faults.Calls();
-        outcome.failed = faults.Failed();
-        outcome.attached = runtime::WcaIsAttached();
-        if (outcome.attached) runtime::WcaFinalize(0);
-    }
+    outcome.code = row.action(session);
+    outcome.attached = runtime::WcaIsAttached();
+    if (outcome.attached) runtime::WcaFinalize(0);
     outcome.after = Handles();
+    outcome.calls = faults.Calls();
+    outcome.failed = faults.Failed();
     return outcome;
 }
+
+// The one thread every run of a table happens on: a thread of its own per
+// run would make and end handles of its own around the counts.
+class RunThread {
+public:
+    RunThread() : thread_([this] { Serve(); }) {}
+    ~RunThread() {
+        Post({});
+        thread_.join();
+    }
+    std::future<Outcome> Run(const FaultScenario& row, int failAt) {
+        std::packaged_task<Outcome()> task([&row, failAt] { return RunInWorld(row, failAt); });
+        std::future<Outcome> result = task.get_future();
+        Post(std::move(task));
+        return result;
+    }
+
+private:
+    void Post(std::packaged_task<Outcome()> task) {
+        std::lock_guard guard(lock_);
+        task_ = std::move(task);
+        posted_ = true;
+        ready_.notify_one();
+    }
+    void Serve() {
+        for (;;) {
+            std::unique_lock guard(lock_);
+            ready_.wait(guard, [this] { return posted_; });
+            posted_ = false;
+            std::packaged_task<Outcome()> task = std::move(task_);
+            guard.unlock();
+            if (!task.valid()) return;
+            task();
+        }
+    }
+
+    std::mutex lock_;
+    std::condition_variable ready_;
+    std::packaged_task<Outcome()> task_;
+    bool posted_ = false;
+    std::thread thread_;
+};
 
 // Runs the export with call `failAt` failing and checks the rules. Wine opens
 // some handles of its own on a path's first use in the process, and early in
 // the process now and then one more from a background thread, never again:
 // the table is run once before any count is taken (`countHandles` false),
 // each case then runs twice, and a leak is a rise in both runs.
-Outcome RunOnce(const FaultScenario& row, int failAt, bool countHandles = true) {
+Outcome RunOnce(RunThread& thread, const FaultScenario& row, int failAt, bool countHandles = true) {
     Outcome outcome;
     int rises = 0;
     for (int pass = 0; pass < 2; ++pass) {
-        auto running = std::async(std::launch::async, RunInWorld, std::cref(row), failAt);
+        auto running = thread.Run(row, failAt);
         const std::string where = std::string(row.name) + " with call " + std::to_string(failAt) + " failing";
         if (running.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
             std::fprintf(stderr, "%s hangs\n", where.c_str());
@@ -108,11 +151,12 @@ Outcome RunOnce(const FaultScenario& row, int failAt, bool countHandles = true) 
 
 void RunFaultTable(std::span<const FaultScenario> rows) {
     ASSERT_NE(0u, Handles());
-    for (const FaultScenario& row : rows) RunOnce(row, 0, false);
+    RunThread thread;
+    for (const FaultScenario& row : rows) RunOnce(thread, row, 0, false);
     for (const FaultScenario& row : rows) {
-        const Outcome clean = RunOnce(row, 0);
+        const Outcome clean = RunOnce(thread, row, 0);
         std::map<UINT, int> outcomes;
-        for (int i = 1; i <= static_cast<int>(clean.calls.size()); ++i) ++outcomes[RunOnce(row, i).code];
+        for (int i = 1; i <= static_cast<int>(clean.calls.size()); ++i) ++outcomes[RunOnce(thread, row, i).code];
         std::string line = std::string(row.name) + " | " + std::to_string(clean.calls.size()) + " | clean " +
                            std::to_string(clean.code) + " |";
         for (const auto& [code, count] : outcomes) line += " " + std::to_string(code) + "x" + std::to_string(count);

@@ -4,6 +4,8 @@
 #define CINTERFACE
 #include "system/firewall_doubles.h"
 
+#include "support/com_faults.h"
+
 // The firewall GUIDs are defined here: no import library carries them.
 #include <initguid.h>
 #include <netfw.h>
@@ -28,6 +30,7 @@ struct FirewallDouble::World {
     // Counts the call; the scripted failure, or S_OK.
     HRESULT Hit(const std::string& call) {
         ++calls[call];
+        if (ComMethodFails(call.c_str())) return E_ACCESSDENIED;
         auto failure = failures.find(call);
         if (failure == failures.end() || failure->second.second == 0) return S_OK;
         --failure->second.second;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "runtime/deferred_text.h"
+#include "system/local_groups_package.h"
 #include "support/package.h"
 #include "support/seam_override.h"
 
@@ -67,17 +68,6 @@ NET_API_STATUS NET_API_FUNCTION GroupAddMembers(LPCWSTR server, LPCWSTR group, D
     return g.groups[group].insert(member).second ? NERR_Success : ERROR_MEMBER_IN_ALIAS;
 }
 
-struct Row {
-    const wchar_t* key;
-    const wchar_t* component;
-    const wchar_t* name;
-    const wchar_t* description;
-    const wchar_t* parent;
-    const wchar_t* attributes;  // SQL literal: a number or NULL
-};
-
-// A package whose component Core is being installed and Idle is left alone,
-// with the given LocalGroup rows, costed so that component states are known.
 struct LocalGroups : testing::Test {
     OndexRegistryScope registry;
     TestPackage package;
@@ -90,32 +80,11 @@ struct LocalGroups : testing::Test {
         g.groups[L"Administrators"] = {};
         seam.api().NetLocalGroupAdd = GroupAdd;
         seam.api().NetLocalGroupAddMembers = GroupAddMembers;
-        package.Table(L"Directory").Table(L"Component").Table(L"Feature").Table(L"FeatureComponents")
-            .Row(L"Directory", {{L"Directory", L"'TARGETDIR'"}, {L"DefaultDir", L"'SourceDir'"}})
-            .Sql(L"CREATE TABLE `LocalGroup` (`LocalGroup` CHAR(72) NOT NULL, `Component_` CHAR(72) NOT NULL, "
-                 L"`Name` CHAR(255) NOT NULL, `Description` CHAR(255), `ParentGroup` CHAR(255), `Attributes` LONG, "
-                 L"`ResultProperty` CHAR(72) PRIMARY KEY `LocalGroup`)");
-        Feature(L"Main", 1, L"Core", L"{6B1C5A80-3D3B-4C62-9A40-6E0F1B2C3D41}");
-        Feature(L"Off", 0, L"Idle", L"{6B1C5A80-3D3B-4C62-9A40-6E0F1B2C3D42}");
+        LocalGroupPackage(package);
     }
-    void Feature(const wchar_t* feature, int level, const wchar_t* component, const wchar_t* guid) {
-        package.Row(L"Feature", {{L"Feature", Quoted(feature)}, {L"Level", Number(level)}, {L"Attributes", L"0"}})
-            .Row(L"Component", {{L"Component", Quoted(component)}, {L"ComponentId", Quoted(guid)},
-                                {L"Directory_", L"'TARGETDIR'"}, {L"Attributes", L"0"}})
-            .Row(L"FeatureComponents", {{L"Feature_", Quoted(feature)}, {L"Component_", Quoted(component)}});
-    }
-    LocalGroups& Rows(const std::vector<Row>& rows) {
-        for (const Row& r : rows)
-            package.Row(L"LocalGroup", {{L"LocalGroup", Quoted(r.key)}, {L"Component_", Quoted(r.component)},
-                                        {L"Name", Quoted(r.name)}, {L"Description", Quoted(r.description)},
-                                        {L"ParentGroup", Quoted(r.parent)}, {L"Attributes", r.attributes}});
-        return *this;
-    }
+    void Rows(const std::vector<LocalGroupRow>& rows) { LocalGroupRows(package, rows); }
     MSIHANDLE Costed() {
-        const MSIHANDLE session = package.Session();
-        for (const wchar_t* action : {L"CostInitialize", L"FileCost", L"CostFinalize"})
-            EXPECT_EQ(0u, MsiDoActionW(session, action)) << action;
-        MsiSetPropertyW(session, L"UserSID", kUserSid);  // the engine sets its own at the start
+        const MSIHANDLE session = CostedLocalGroupSession(package, kUserSid);
         log.Clear();
         return session;
     }
