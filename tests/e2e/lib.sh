@@ -97,8 +97,14 @@ e2e_build_shares_package() { e2e_wixl "$E2E_DIR/shares.wxs" "$1" shares; }
 # e2e_msiexec ARGS...: Wine's msiexec in the build prefix; its standard output
 # (where a failing tool's captured output is copied) is appended to msiexec.out.
 # Returns msiexec's exit code as the shell sees it (1603 arrives as 67).
+# With E2E_TIMING set, each call appends "<milliseconds> <exit code> <arguments>"
+# to that file (the product-share benchmark reads it).
 e2e_msiexec() {
-  "$E2E_WINE" msiexec "$@" </dev/null >>msiexec.out 2>&1
+  local start rc=0
+  start=$(date +%s%N)
+  "$E2E_WINE" msiexec "$@" </dev/null >>msiexec.out 2>&1 || rc=$?
+  [ -z "${E2E_TIMING:-}" ] || echo "$((($(date +%s%N) - start) / 1000000)) $rc $*" >>"$E2E_TIMING"
+  return $rc
 }
 
 # e2e_install MSI LOG [NAME=VALUE ...] / e2e_uninstall ...: silent
@@ -213,8 +219,10 @@ e2e_component_key() { echo "$E2E_INSTALLER_KEY\\UserData\\S-1-5-18\\Components\\
 e2e_settings_clear() { e2e_reg delete "$E2E_SETTINGS_KEY" /f || true; }
 # e2e_settings_dword NAME VALUE: writes a settings value and reads it back
 # (one more try when the first write did not stick); complains when it fails.
+# With E2E_AS_SHIPPED set, trace scopes are left off (the benchmark's runs).
 e2e_settings_dword() {
   local try
+  [ -n "${E2E_AS_SHIPPED:-}" ] && [[ $1 == @TRACERFLAGS* ]] && return 0
   for try in 1 2; do
     e2e_reg add "$E2E_SETTINGS_KEY" /v "$1" /t REG_DWORD /d "$2" /f
     e2e_reg query "$E2E_SETTINGS_KEY" /v "$1" && return 0

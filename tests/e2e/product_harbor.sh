@@ -60,9 +60,12 @@ harbor_build() {
 harbor_build v1.msi 1.0.0 || exit 1
 # Wine cannot share a folder (NetShareAdd answers 50): with the catalog share
 # asked for, the installation fails and is rolled back; without it, it succeeds.
-e2e_install v1.msi share.log IS_SQLSERVER_AUTHENTICATION=0 CATSHARENAME=HarborCatalog
-expect_eq "$E2E_RC" 67 "with the share, the installation fails under Wine"
-expect_line share.log.txt "ShareFolder NetShareAdd failed.: (0x32): "
+# (Not in the benchmark's runs, whose stand-in DLL shares nothing.)
+if [ -z "${E2E_AS_SHIPPED:-}" ]; then
+  e2e_install v1.msi share.log IS_SQLSERVER_AUTHENTICATION=0 CATSHARENAME=HarborCatalog
+  expect_eq "$E2E_RC" 67 "with the share, the installation fails under Wine"
+  expect_line share.log.txt "ShareFolder NetShareAdd failed.: (0x32): "
+fi
 e2e_install v1.msi install.log IS_SQLSERVER_AUTHENTICATION=0
 expect_eq "$E2E_RC" 0 "version 1.0.0 installs"
 expect_eq "$(products_failed_actions install.log.txt)" "" "no action fails"
