@@ -29,7 +29,6 @@ struct IisTest : testing::Test {
         EXPECT_EQ(0, IisDoubles::Live()) << "IIS objects are left";
         EXPECT_EQ(0, IisDoubles::Unexpected());
     }
-    void Unregister() { iis.reset(); }  // the IIS classes are then missing, as in Wine
     MSIHANDLE Session() { return package.Session(); }
     bool Logged(const std::wstring& part) const { return !log.InfoLinesWith(part).empty(); }
 };
