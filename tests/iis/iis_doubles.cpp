@@ -8,6 +8,7 @@
 
 #include "iis/metabase.h"
 #include "support/com_counted.h"
+#include "support/com_faults.h"
 
 namespace ondex::test {
 
@@ -28,20 +29,33 @@ struct Tracked {
 
 class AdminBase : public Counted<IMSAdminBaseW, iis::kIidAdminBase>, Tracked {
 public:
+    static constexpr char kCreated[] = "IClassFactory::CreateInstance IMSAdminBase";
     explicit AdminBase(MetabaseModel& model) : model_(model) {}
     HRESULT WINAPI OpenKey(METADATA_HANDLE handle, LPCWSTR path, DWORD, DWORD, PMETADATA_HANDLE opened) override {
+        ONDEX_COM_FAULT("IMSAdminBase::OpenKey");
         return model_.OpenKey(handle, path ? path : L"", reinterpret_cast<std::uint32_t*>(opened));
     }
-    HRESULT WINAPI CloseKey(METADATA_HANDLE handle) override { return model_.CloseKey(handle); }
-    HRESULT WINAPI DeleteKey(METADATA_HANDLE handle, LPCWSTR path) override { return model_.DeleteKey(handle, path); }
-    HRESULT WINAPI SaveData() override { return model_.SaveData(); }
+    HRESULT WINAPI CloseKey(METADATA_HANDLE handle) override {
+        ONDEX_COM_FAULT("IMSAdminBase::CloseKey");
+        return model_.CloseKey(handle);
+    }
+    HRESULT WINAPI DeleteKey(METADATA_HANDLE handle, LPCWSTR path) override {
+        ONDEX_COM_FAULT("IMSAdminBase::DeleteKey");
+        return model_.DeleteKey(handle, path);
+    }
+    HRESULT WINAPI SaveData() override {
+        ONDEX_COM_FAULT("IMSAdminBase::SaveData");
+        return model_.SaveData();
+    }
     HRESULT WINAPI EnumKeys(METADATA_HANDLE handle, LPCWSTR path, LPWSTR name, DWORD index) override {
+        ONDEX_COM_FAULT("IMSAdminBase::EnumKeys");
         std::wstring found;
         const HRESULT hr = model_.EnumKeys(handle, path ? path : L"", index, &found);
         if (SUCCEEDED(hr)) wcsncpy(name, found.c_str(), METADATA_MAX_NAME_LEN - 1);
         return hr;
     }
     HRESULT WINAPI GetData(METADATA_HANDLE handle, LPCWSTR path, PMETADATA_RECORD record, DWORD* required) override {
+        ONDEX_COM_FAULT("IMSAdminBase::GetData");
         MetaValue value{record->dwMDIdentifier, record->dwMDAttributes, record->dwMDUserType, record->dwMDDataType, {}};
         std::uint32_t size = 0;
         const HRESULT hr = model_.GetData(handle, path ? path : L"", &value, record->dwMDDataLen, &size);
@@ -54,6 +68,7 @@ public:
         return hr;
     }
     HRESULT WINAPI SetData(METADATA_HANDLE handle, LPCWSTR path, PMETADATA_RECORD record) override {
+        ONDEX_COM_FAULT("IMSAdminBase::SetData");
         const auto* bytes = record->pbMDData;
         return model_.SetData(handle, path ? path : L"",
                               {record->dwMDIdentifier, record->dwMDAttributes, record->dwMDUserType,
@@ -91,8 +106,10 @@ private:
 
 class WamAdmin : public Counted<iis::IWamAdmin, iis::kIidWamAdmin>, Tracked {
 public:
+    static constexpr char kCreated[] = "IClassFactory::CreateInstance IWamAdmin";
     explicit WamAdmin(MetabaseModel& model) : model_(model) {}
     HRESULT STDMETHODCALLTYPE AppDelete(LPCWSTR path, BOOL recursive) override {
+        ONDEX_COM_FAULT("IWamAdmin::AppDelete");
         if (HRESULT hr = model_.Hit("AppDelete", path)) return hr;
         model_.RecordAppDelete(path + std::wstring(recursive ? L" recursive" : L""));
         return S_OK;
@@ -112,12 +129,14 @@ class AdsiSite : public Counted<IDispatch, IID_IDispatch>, Tracked {
 public:
     AdsiSite(MetabaseModel& model, std::wstring site) : model_(model), site_(std::move(site)) {}
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
+        ONDEX_COM_FAULT("IDispatch::GetIDsOfNames");
         if (HRESULT hr = model_.Hit("GetIDsOfNames", names[0])) return hr;
         if (count != 1 || std::wstring(names[0]) != L"Start") return DISP_E_UNKNOWNNAME;
         return ids[0] = 1, S_OK;
     }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT*, EXCEPINFO*,
                                      UINT*) override {
+        ONDEX_COM_FAULT("IDispatch::Invoke");
         if (HRESULT hr = model_.Hit("Invoke")) return hr;
         if (id != 1 || !(flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
         model_.PutDword(L"/LM/W3SVC/" + site_, 1016, 2, 16);
@@ -138,6 +157,7 @@ public:
     explicit AdsiProvider(MetabaseModel& model) : model_(model) {}
     HRESULT STDMETHODCALLTYPE ParseDisplayName(IBindCtx*, LPOLESTR name, ULONG* eaten, IMoniker** moniker) override {
         *moniker = nullptr;
+        ONDEX_COM_FAULT("IParseDisplayName::ParseDisplayName");
         const std::wstring text(name);
         model_.Refresh();
         if (HRESULT hr = model_.Hit("CoGetObject", text)) return hr;
@@ -157,6 +177,8 @@ class Factory : public Counted<IClassFactory, IID_IClassFactory> {
 public:
     explicit Factory(MetabaseModel& model) : model_(model) {}
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown*, REFIID iid, void** out) override {
+        *out = nullptr;
+        ONDEX_COM_FAULT(Product::kCreated);
         model_.Refresh();
         auto* made = new Product(model_);
         const HRESULT hr = made->QueryInterface(iid, out);

@@ -9,31 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "support/package.h"
+#include "iis/iis_fixture.h"
 #include "support/seam_override.h"
 
 #include "exports/exports.h"
 
 using namespace ondex::test;
-using Lines = std::vector<std::wstring>;
-
-namespace {
-
-// The package's three web tables, each with a row for both web sites.
-void AddWebTables(TestPackage& package) {
-    package.Sql(L"CREATE TABLE `IIsWebSite` (`Web` CHAR(72) NOT NULL, `Description` CHAR(72) PRIMARY KEY `Web`)")
-        .Sql(L"CREATE TABLE `IIsWebAddress` (`Address` CHAR(72) NOT NULL, `Web_` CHAR(72) PRIMARY KEY `Address`)")
-        .Sql(L"CREATE TABLE `IIsWebVirtualDir` (`VirtualDir` CHAR(72) NOT NULL, `Web_` CHAR(72) "
-             L"PRIMARY KEY `VirtualDir`)");
-    for (const wchar_t* web : {L"PrismWeb", L"DefaultWebSite"}) {
-        const std::wstring key = std::wstring(L"'") + web + L"'";
-        package.Row(L"IIsWebSite", {{L"Web", key}, {L"Description", key}})
-            .Row(L"IIsWebAddress", {{L"Address", L"'A" + key.substr(1)}, {L"Web_", key}})
-            .Row(L"IIsWebVirtualDir", {{L"VirtualDir", L"'V" + key.substr(1)}, {L"Web_", key}});
-    }
-}
-
-}  // namespace
 
 TEST(WebDialog, PreInitKeepsOnlyTheWebOfTheRunningWindowsVersionInAllThreeTables) {
     for (const auto& [version, kept] : {std::pair{L"501", L"DefaultWebSite"}, {L"601", L"PrismWeb"}}) {

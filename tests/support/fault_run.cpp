@@ -2,10 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <condition_variable>
 #include <cstdio>
-#include <future>
+#include <optional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -78,26 +77,29 @@ Outcome RunInWorld(const FaultScenario& row, int failAt) {
 }
 
 // The one thread every run of a table happens on: a thread of its own per
-// run would make and end handles of its own around the counts.
+// run would make and end handles of its own around the counts. The caller
+// waits on an event made with the thread (a future's wait would make
+// semaphores while the run counts).
 class RunThread {
 public:
-    RunThread() : thread_([this] { Serve(); }) {}
+    RunThread() : done_(CreateEventW(nullptr, FALSE, FALSE, nullptr)), thread_([this] { Serve(); }) {}
     ~RunThread() {
-        Post({});
+        Post(nullptr, 0);
         thread_.join();
+        CloseHandle(done_);
     }
-    std::future<Outcome> Run(const FaultScenario& row, int failAt) {
-        std::packaged_task<Outcome()> task([&row, failAt] { return RunInWorld(row, failAt); });
-        std::future<Outcome> result = task.get_future();
-        Post(std::move(task));
-        return result;
+    // The run's outcome, or nothing when it did not end within `limit`.
+    std::optional<Outcome> Run(const FaultScenario& row, int failAt, DWORD limit) {
+        Post(&row, failAt);
+        if (WaitForSingleObject(done_, limit) != WAIT_OBJECT_0) return std::nullopt;
+        std::lock_guard guard(lock_);
+        return outcome_;
     }
 
 private:
-    void Post(std::packaged_task<Outcome()> task) {
+    void Post(const FaultScenario* row, int failAt) {
         std::lock_guard guard(lock_);
-        task_ = std::move(task);
-        posted_ = true;
+        row_ = row, failAt_ = failAt, posted_ = true;
         ready_.notify_one();
     }
     void Serve() {
@@ -105,17 +107,25 @@ private:
             std::unique_lock guard(lock_);
             ready_.wait(guard, [this] { return posted_; });
             posted_ = false;
-            std::packaged_task<Outcome()> task = std::move(task_);
+            const FaultScenario* row = row_;
+            const int failAt = failAt_;
             guard.unlock();
-            if (!task.valid()) return;
-            task();
+            if (!row) return;
+            Outcome outcome = RunInWorld(*row, failAt);
+            guard.lock();
+            outcome_ = std::move(outcome);
+            guard.unlock();
+            SetEvent(done_);
         }
     }
 
+    HANDLE done_;
     std::mutex lock_;
     std::condition_variable ready_;
-    std::packaged_task<Outcome()> task_;
+    const FaultScenario* row_ = nullptr;
+    int failAt_ = 0;
     bool posted_ = false;
+    Outcome outcome_;
     std::thread thread_;
 };
 
@@ -128,14 +138,14 @@ Outcome RunOnce(RunThread& thread, const FaultScenario& row, int failAt, bool co
     Outcome outcome;
     int rises = 0;
     for (int pass = 0; pass < 2; ++pass) {
-        auto running = thread.Run(row, failAt);
+        const std::optional<Outcome> ended = thread.Run(row, failAt, 10000);
         const std::string where = std::string(row.name) + " with call " + std::to_string(failAt) + " failing";
-        if (running.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+        if (!ended) {
             std::fprintf(stderr, "%s hangs\n", where.c_str());
             std::fflush(stderr);
             TerminateProcess(GetCurrentProcess(), 3);
         }
-        outcome = running.get();
+        outcome = *ended;
         SCOPED_TRACE(where + " (" + outcome.failed + ")");
         EXPECT_TRUE(outcome.code == 0 || outcome.code == 1602 || outcome.code == 1603 || row.codes.count(outcome.code))
             << outcome.code;
