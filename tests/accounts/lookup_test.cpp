@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "accounts/dialog_screen.h"
 #include "accounts/objsel_double.h"
 #include "support/package.h"
 #include "support/seam_override.h"
@@ -19,44 +20,13 @@ namespace {
 
 // ---- UpdateCredUIControls ----
 
-const HWND kDialog = reinterpret_cast<HWND>(0x100);
-
-struct Screen {
-    bool dialog = true;
-    int edits = 2;  // handles 1, 2, …
-    Lines sent;     // "edit:message:wParam:lParam", the text for EM_REPLACESEL
-};
-Screen* g_screen = nullptr;
-
-HWND WINAPI FindDialog(LPCWSTR className, LPCWSTR) {
-    return g_screen->dialog && std::wstring(className) == L"MsiDialogCloseClass" ? kDialog : nullptr;
-}
-BOOL WINAPI IsOurWindow(HWND window) { return window == kDialog; }
-HWND WINAPI NextEdit(HWND parent, HWND after, LPCWSTR className, LPCWSTR) {
-    const INT_PTR next = reinterpret_cast<INT_PTR>(after) + 1;
-    return parent == kDialog && std::wstring(className) == L"Edit" && next <= g_screen->edits
-               ? reinterpret_cast<HWND>(next)
-               : nullptr;
-}
-LRESULT WINAPI RecordMessage(HWND edit, UINT message, WPARAM wParam, LPARAM lParam) {
-    const std::wstring last = message == EM_REPLACESEL ? reinterpret_cast<const wchar_t*>(lParam)
-                                                       : std::to_wstring(static_cast<INT_PTR>(lParam));
-    g_screen->sent.push_back(std::to_wstring(reinterpret_cast<INT_PTR>(edit)) + L":" + std::to_wstring(message) + L":" +
-                             std::to_wstring(wParam) + L":" + last);
-    return 0;
-}
-
 struct CredentialDialog : testing::Test {
     TestPackage package;
     ScopedApiOverride api;
     Screen screen;
 
     CredentialDialog() {
-        g_screen = &screen;
-        api.api().FindWindowW = &FindDialog;
-        api.api().IsWindow = &IsOurWindow;
-        api.api().FindWindowExW = &NextEdit;
-        api.api().SendMessageW = &RecordMessage;
+        screen.ScriptOn(api.api());
         package.Property(L"CREDUIPASSWORD", L"first").Property(L"CREDUICONFIRM", L"second");
     }
 };
