@@ -53,7 +53,8 @@ const FaultScenario kScenarios[] = {
          w.package.Property(L"CREDUIACCOUNTNAME", L"CORP\\svc").Property(L"CREDUIPASSWORD", L"pw");
      },
      {}},
-    {"LookAccountSid", LookAccountSid, [](FaultWorld& w) { w.package.Property(L"LookAccountSidSID", L"S-1-5-18"); }, {}},
+    {"LookAccountSid", LookAccountSid,
+     [](FaultWorld& w) { w.package.Property(L"LookAccountSidSID", L"S-1-5-18"); }, {}},
     {"LookAccountName", LookAccountName,
      [](FaultWorld& w) { w.package.Property(L"LookAccountUser", L"Administrators"); }, {}},
 };
