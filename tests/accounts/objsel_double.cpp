@@ -96,7 +96,6 @@ public:
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown*, REFIID iid, void** out) override {
         ONDEX_COM_FAULT("IClassFactory::CreateInstance");
         *out = nullptr;
-        if (script_.creationFails) return E_OUTOFMEMORY;
         auto* picker = new Picker(script_, record_);
         const HRESULT hr = picker->QueryInterface(iid, out);
         picker->Release();

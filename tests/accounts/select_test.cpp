@@ -10,6 +10,7 @@
 #include "accounts/dialog_screen.h"
 #include "accounts/objsel_double.h"
 #include "support/package.h"
+#include "support/seam_faults.h"
 #include "support/seam_override.h"
 
 #include "exports/exports.h"
@@ -210,11 +211,10 @@ TEST_F(Picking, ThePickerGetsOneUserScopeOverTheInstallerDialog) {
 
 TEST_F(Picking, APickerThatCannotBeCreatedOrInitialisedIsNeverShown) {
     picker.selection = {{L"user", L"eve", L"", L"WinNT://CORP/eve"}};
-    for (const bool creationFails : {true, false}) {
-        picker.creationFails = creationFails;
-        picker.initializeResult = E_FAIL;
+    for (const int failing : {1, 2}) {  // the creation, the initialisation
+        SeamFaults faults(failing);
         EXPECT_EQ(0u, DoObjSelDlg(package.Session()));
-        EXPECT_EQ(Cancelled(), Outcome()) << creationFails;
+        EXPECT_EQ(Cancelled(), Outcome()) << faults.Failed();
         EXPECT_FALSE(picker.received.invoked);
     }
 }
