@@ -82,15 +82,18 @@ DWORD TickWait(int intervalSeconds) {
     return wait.value;
 }
 
-// Ticks the bar once per interval until the process ends.
-void ProgressWhileRunning(HANDLE process, MSIHANDLE hInstall, int totalTicks, int intervalSeconds) {
+// Ticks the bar once per interval until the process ends; false when the
+// wait fails (the process may still run, so it has no exit code yet).
+bool ProgressWhileRunning(HANDLE process, MSIHANDLE hInstall, int totalTicks, int intervalSeconds) {
     const DWORD timeout = TickWait(intervalSeconds);
     ProgressTicks ticks(totalTicks);
-    while (platform::Api().WaitForSingleObject(process, timeout) == WAIT_TIMEOUT) {
+    DWORD waited;
+    while ((waited = platform::Api().WaitForSingleObject(process, timeout)) == WAIT_TIMEOUT) {
         const bool counted =
             ticks.SendsIncrements() && SendProgress(hInstall, {kProgressIncrement, 1, 0}) != IDCANCEL;
         if (ticks.AfterTimeout(counted)) ResetProgressBar(hInstall, totalTicks);
     }
+    return waited == WAIT_OBJECT_0;
 }
 
 // Starts the command through the ANSI entry point, without a window; the
@@ -238,8 +241,8 @@ int ShellWithProgress(const wchar_t* commandLine, MSIHANDLE hInstall, const wcha
         runtime::TraceIf(flags, runtime::TF_ERROR, kShellScope, L"CreateProcessA Failed", L"%s", text.c_str());
         return -1;
     }
-    ProgressWhileRunning(child.process.get(), hInstall, totalTicks, intervalSeconds);
-    const std::optional<DWORD> exitCode = ExitCodeOf(child.process.get());
+    const bool ended = ProgressWhileRunning(child.process.get(), hInstall, totalTicks, intervalSeconds);
+    const std::optional<DWORD> exitCode = ended ? ExitCodeOf(child.process.get()) : std::nullopt;
     if (!exitCode) {
         runtime::WcaLog(runtime::LOGMSG_STANDARD, "The exit code of the command cannot be read: error %u.",
                         static_cast<unsigned>(platform::Api().GetLastError()));

@@ -1,6 +1,9 @@
-// Every seam call of the account actions' main paths made to fail in turn.
+// Every seam call and object picker method of the account actions' main paths
+// made to fail in turn.
 #include <gtest/gtest.h>
 
+#include "accounts/dialog_screen.h"
+#include "accounts/objsel_double.h"
 #include "support/fault_run.h"
 
 #include "exports/exports.h"
@@ -15,12 +18,47 @@ void Accounts(FaultWorld& w) {
     w.package.Property(L"SERVICEACCOUNT", L".\\svc").Property(L"SERVICEPASSWORD", L"pw");
 }
 
+// The running user, who resolves, granted the right and logged on.
+void RunningUserLogsOn(FaultWorld& w) {
+    wchar_t user[256] = L"";
+    DWORD chars = 256;
+    GetUserNameW(user, &chars);
+    w.package.Property(L"CREDUIACCOUNTNAME", ComputerName() + L"\\" + user).Property(L"CREDUIPASSWORD", L"pw");
+    w.seam.api().LsaAddAccountRights = [](LSA_HANDLE, PSID, PLSA_UNICODE_STRING, ULONG) -> NTSTATUS { return 0; };
+    w.seam.api().LogonUserW = [](LPCWSTR, LPCWSTR, LPCWSTR, DWORD, DWORD, PHANDLE token) -> BOOL {
+        return DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), token, 0, FALSE,
+                               DUPLICATE_SAME_ACCESS);
+    };
+}
+
+void PickerWithAUser(FaultWorld& w) {
+    w.package.Property(L"CREDUIACCOUNTNAME", L"before");
+    w.Make<ObjSelDouble>().selection = {{L"user", L"eve", L"", L"WinNT://CORP/eve"}};
+}
+
+void DialogWithTwoFields(FaultWorld& w) {
+    w.Make<Screen>().ScriptOn(w.seam.api());
+    w.package.Property(L"CREDUIPASSWORD", L"first").Property(L"CREDUICONFIRM", L"second");
+}
+
 const FaultScenario kScenarios[] = {
     {"CheckCredentials", CheckCredentials, Accounts, {}},
+    {"CheckCredentials2", CheckCredentials2, RunningUserLogsOn, {}},
     {"CheckSetServiceCredentials", CheckSetServiceCredentials, Accounts, {}},
     {"PopulateUserAccounts", PopulateUserAccounts, [](FaultWorld& w) { w.package.Table(L"ComboBox"); }, {}},
+    {"DoObjSelDlg", DoObjSelDlg, PickerWithAUser, {}},
+    {"UpdateCredUIControls", UpdateCredUIControls, DialogWithTwoFields, {}},
+    {"StoreCredentials", StoreCredentials,
+     [](FaultWorld& w) {
+         w.package.Property(L"CREDUIACCOUNTNAME", L"CORP\\svc").Property(L"CREDUIPASSWORD", L"pw");
+     },
+     {}},
+    {"LookAccountSid", LookAccountSid,
+     [](FaultWorld& w) { w.package.Property(L"LookAccountSidSID", L"S-1-5-18"); }, {}},
+    {"LookAccountName", LookAccountName,
+     [](FaultWorld& w) { w.package.Property(L"LookAccountUser", L"Administrators"); }, {}},
 };
 
 }  // namespace
 
-TEST(AccountsFaults, EverySeamCallOfTheMainPathsMayFail) { RunFaultTable(kScenarios); }
+TEST(AccountsFaults, EverySeamCallAndPickerMethodOfTheMainPathsMayFail) { RunFaultTable(kScenarios); }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "accounts/dialog_screen.h"
 #include "accounts/objsel_double.h"
 #include "support/package.h"
 #include "support/seam_override.h"
@@ -19,76 +20,34 @@ namespace {
 
 // ---- UpdateCredUIControls ----
 
-const HWND kDialog = reinterpret_cast<HWND>(0x100);
-
-struct Screen {
-    bool dialog = true;
-    int edits = 2;  // handles 1, 2, …
-    Lines sent;     // "edit:message:wParam:lParam", the text for EM_REPLACESEL
-};
-Screen* g_screen = nullptr;
-
-HWND WINAPI FindDialog(LPCWSTR className, LPCWSTR) {
-    return g_screen->dialog && std::wstring(className) == L"MsiDialogCloseClass" ? kDialog : nullptr;
-}
-BOOL WINAPI IsOurWindow(HWND window) { return window == kDialog; }
-HWND WINAPI NextEdit(HWND parent, HWND after, LPCWSTR className, LPCWSTR) {
-    const INT_PTR next = reinterpret_cast<INT_PTR>(after) + 1;
-    return parent == kDialog && std::wstring(className) == L"Edit" && next <= g_screen->edits
-               ? reinterpret_cast<HWND>(next)
-               : nullptr;
-}
-LRESULT WINAPI RecordMessage(HWND edit, UINT message, WPARAM wParam, LPARAM lParam) {
-    const std::wstring last = message == EM_REPLACESEL ? reinterpret_cast<const wchar_t*>(lParam)
-                                                       : std::to_wstring(static_cast<INT_PTR>(lParam));
-    g_screen->sent.push_back(std::to_wstring(reinterpret_cast<INT_PTR>(edit)) + L":" + std::to_wstring(message) + L":" +
-                             std::to_wstring(wParam) + L":" + last);
-    return 0;
-}
-
 struct CredentialDialog : testing::Test {
     TestPackage package;
     ScopedApiOverride api;
     Screen screen;
 
     CredentialDialog() {
-        g_screen = &screen;
-        api.api().FindWindowW = &FindDialog;
-        api.api().IsWindow = &IsOurWindow;
-        api.api().FindWindowExW = &NextEdit;
-        api.api().SendMessageW = &RecordMessage;
+        screen.ScriptOn(api.api());
         package.Property(L"CREDUIPASSWORD", L"first").Property(L"CREDUICONFIRM", L"second");
     }
 };
 
-struct ScreenCase {
-    const char* name;
-    bool dialog;
-    int edits;
-    Lines sent;
-};
-
-void PrintTo(const ScreenCase& c, std::ostream* out) { *out << c.name; }
-
-const ScreenCase kScreenCases[] = {
-    {"BothFieldsGetTheirValues", true, 3, {L"1:177:0:-1", L"1:194:0:first", L"2:177:0:-1", L"2:194:0:second"}},
-    {"ASingleFieldGetsThePassword", true, 1, {L"1:177:0:-1", L"1:194:0:first"}},
-    {"NoDialogNoMessage", false, 2, {}},
-};
-
-struct RefreshFields : CredentialDialog, testing::WithParamInterface<ScreenCase> {};
-
 }  // namespace
 
-TEST_P(RefreshFields, SelectsAndReplacesEachFieldsText) {
-    screen.dialog = GetParam().dialog;
-    screen.edits = GetParam().edits;
-    EXPECT_EQ(0u, UpdateCredUIControls(package.Session()));
-    EXPECT_EQ(GetParam().sent, screen.sent);
+TEST_F(CredentialDialog, EachFieldsTextIsSelectedAndReplaced) {
+    const struct { const char* name; bool dialog; int edits; Lines sent; } cases[] = {
+        {"both fields get their values", true, 3, {L"1:177:0:-1", L"1:194:0:first", L"2:177:0:-1", L"2:194:0:second"}},
+        {"a single field gets the password", true, 1, {L"1:177:0:-1", L"1:194:0:first"}},
+        {"no dialog, no message", false, 2, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        screen.dialog = c.dialog;
+        screen.edits = c.edits;
+        screen.sent.clear();
+        EXPECT_EQ(0u, UpdateCredUIControls(package.Session()));
+        EXPECT_EQ(c.sent, screen.sent);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Screens, RefreshFields, testing::ValuesIn(kScreenCases),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(CredentialDialog, APickEmptiesBothPasswordsInThePropertiesAndOnTheScreen) {
     ObjSelDouble picker;
@@ -108,91 +67,63 @@ TEST_F(CredentialDialog, StoreCredentialsHandsTheAccountAndPasswordToTheService)
 
 // ---- LookAccountSid and LookAccountName against Wine's accounts ----
 
-namespace {
-
-// A property of the package unless empty (the Property table holds no empty value).
-void SetUnlessEmpty(TestPackage& package, const wchar_t* name, const std::wstring& value) {
-    if (!value.empty()) package.Property(name, value);
-}
-
-struct SidCase {
-    const char* name;
-    std::wstring sid;
-    Lines outcome;  // account, domain, result; an error's domain is the system's text for it
-    DWORD error = 0;
-};
-
-void PrintTo(const SidCase& c, std::ostream* out) { *out << c.name; }
-
-const SidCase kSidCases[] = {
-    {"TheLocalSystemAccount", L"S-1-5-18", {L"SYSTEM", L"NT AUTHORITY", L"OK"}},
-    {"AMalformedSid", L"S-1-x-18", {L"kept", L"", L"ERROR"}, ERROR_INVALID_SID},
-    {"ANameInsteadOfASid", L"Administrators", {L"kept", L"", L"ERROR"}, ERROR_INVALID_SID},
-    // Wine reads the overflowing number (Windows refuses it); no account has it.
-    {"AVeryLongSid", L"S-1-5-21-" + std::wstring(600, L'1'), {L"kept", L"", L"ERROR"}, ERROR_NONE_MAPPED},
-    {"AnUnknownAccount", L"S-1-5-21-1-2-3-4242", {L"kept", L"", L"ERROR"}, ERROR_NONE_MAPPED},
-};
-
-struct SidLookup : testing::TestWithParam<SidCase> {
+TEST(AccountLookup, SidGivesTheNamesOrTheSystemsErrorText) {
+    const struct {
+        const char* name;
+        std::wstring sid;
+        Lines outcome;  // account, domain, result; an error's domain is the system's text for it
+        DWORD error = 0;
+    } cases[] = {
+        {"the local system account", L"S-1-5-18", {L"SYSTEM", L"NT AUTHORITY", L"OK"}},
+        {"a malformed SID", L"S-1-x-18", {L"kept", L"", L"ERROR"}, ERROR_INVALID_SID},
+        {"a name instead of a SID", L"Administrators", {L"kept", L"", L"ERROR"}, ERROR_INVALID_SID},
+        // Wine reads the overflowing number (Windows refuses it); no account has it.
+        {"a very long SID", L"S-1-5-21-" + std::wstring(600, L'1'), {L"kept", L"", L"ERROR"}, ERROR_NONE_MAPPED},
+        {"an unknown account", L"S-1-5-21-1-2-3-4242", {L"kept", L"", L"ERROR"}, ERROR_NONE_MAPPED},
+    };
     TestPackage package;
-};
-
-}  // namespace
-
-TEST_P(SidLookup, GivesTheNamesOrTheSystemsErrorText) {
-    SetUnlessEmpty(package, L"LookAccountSidSID", GetParam().sid);
-    package.Property(L"LookAccountSidACCOUNT", L"kept");
-    EXPECT_EQ(0u, LookAccountSid(package.Session()));
-    Lines expected = GetParam().outcome;
-    if (GetParam().error) expected[1] = SystemErrorText(GetParam().error);
-    EXPECT_EQ(expected, (Lines{package.Get(L"LookAccountSidACCOUNT"), package.Get(L"LookAccountSidDOMAIN"),
-                               package.Get(L"LookAccountSidRESULT")}));
-}
-
-INSTANTIATE_TEST_SUITE_P(Sids, SidLookup, testing::ValuesIn(kSidCases),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-namespace {
-
-struct NameCase {
-    const char* name;
-    std::wstring user;
-    std::wstring sid;   // expected result
-    std::wstring line;  // the start of the logged line, empty for none
-};
-
-void PrintTo(const NameCase& c, std::ostream* out) { *out << c.name; }
-
-const NameCase kNameCases[] = {
-    {"ABuiltinGroup", L"Administrators", L"S-1-5-32-544", L""},
-    {"AnUnknownAccount", L"NoSuchUser", L"", L"GetSidByName failed.: (0x534): "},
-    {"AVeryLongName", std::wstring(600, L'u'), L"", L"GetSidByName failed.: (0x"},
-    {"AnEmptyName", L"", L"", L"PROPERTY LookAccountUser is empty."},
-};
-
-struct NameLookup : testing::TestWithParam<NameCase> {
-    TestPackage package;
-    LogCapture log;
-};
-
-}  // namespace
-
-TEST_P(NameLookup, GivesTheStringSidOrLogsWhyNot) {
-    SetUnlessEmpty(package, L"LookAccountUser", GetParam().user);
-    package.Property(L"LookAccountNameResult", L"stale");
-    EXPECT_EQ(0u, LookAccountName(package.Session()));
-    EXPECT_EQ(GetParam().sid, package.Get(L"LookAccountNameResult"));
-    const Lines lines = log.TimestampedLines();
-    if (GetParam().line.empty()) {
-        EXPECT_EQ(Lines{}, lines);
-    } else {
-        ASSERT_EQ(1u, lines.size());
-        EXPECT_EQ(0u, lines[0].rfind(GetParam().line, 0)) << lines[0];
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        package.Set(L"LookAccountSidSID", c.sid);
+        package.Set(L"LookAccountSidACCOUNT", L"kept");
+        EXPECT_EQ(0u, LookAccountSid(package.Session()));
+        Lines expected = c.outcome;
+        if (c.error) expected[1] = SystemErrorText(c.error);
+        EXPECT_EQ(expected, (Lines{package.Get(L"LookAccountSidACCOUNT"), package.Get(L"LookAccountSidDOMAIN"),
+                                   package.Get(L"LookAccountSidRESULT")}));
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Names, NameLookup, testing::ValuesIn(kNameCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+TEST(AccountLookup, NameGivesTheStringSidOrLogsWhyNot) {
+    const struct {
+        const char* name;
+        std::wstring user;
+        std::wstring sid;   // expected result
+        std::wstring line;  // the start of the logged line, empty for none
+    } cases[] = {
+        {"a builtin group", L"Administrators", L"S-1-5-32-544", L""},
+        {"an unknown account", L"NoSuchUser", L"", L"GetSidByName failed.: (0x534): "},
+        {"a very long name", std::wstring(600, L'u'), L"", L"GetSidByName failed.: (0x"},
+        {"an empty name", L"", L"", L"PROPERTY LookAccountUser is empty."},
+    };
+    TestPackage package;
+    LogCapture log;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        package.Set(L"LookAccountUser", c.user);
+        package.Set(L"LookAccountNameResult", L"stale");
+        log.Clear();
+        EXPECT_EQ(0u, LookAccountName(package.Session()));
+        EXPECT_EQ(c.sid, package.Get(L"LookAccountNameResult"));
+        const Lines lines = log.TimestampedLines();
+        if (c.line.empty()) {
+            EXPECT_EQ(Lines{}, lines);
+        } else {
+            ASSERT_EQ(1u, lines.size());
+            EXPECT_EQ(0u, lines[0].rfind(c.line, 0)) << lines[0];
+        }
+    }
+}
 
 // ---- No password reaches a log or trace line ----
 

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cwchar>
 
+#include "support/com_faults.h"
+
 namespace ondex::test {
 
 namespace {
@@ -42,6 +44,7 @@ public:
     explicit Selection(const ObjSelScript& script) : script_(script) { ++g_live; }
     ~Selection() override { --g_live; }
     HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override {
+        ONDEX_COM_FAULT("IDataObject::GetData");
         if (format->cfFormat != ::RegisterClipboardFormatW(CFSTR_DSOP_DS_SELECTION_LIST) ||
             !(format->tymed & TYMED_HGLOBAL))
             return DV_E_FORMATETC;
@@ -68,12 +71,14 @@ public:
     Picker(const ObjSelScript& script, ObjSelRecord& record) : script_(script), record_(record) { ++g_live; }
     ~Picker() override { --g_live; }
     HRESULT STDMETHODCALLTYPE Initialize(PDSOP_INIT_INFO init) override {
+        ONDEX_COM_FAULT("IDsObjectPicker::Initialize");
         record_.init = *init;
         record_.init->aDsScopeInfos = nullptr;
         record_.scopes.assign(init->aDsScopeInfos, init->aDsScopeInfos + init->cDsScopeInfos);
         return script_.initializeResult;
     }
     HRESULT STDMETHODCALLTYPE InvokeDialog(HWND parent, IDataObject** selection) override {
+        ONDEX_COM_FAULT("IDsObjectPicker::InvokeDialog");
         record_.invoked = true;
         record_.parent = parent;
         *selection = script_.invokeResult == S_OK ? new Selection(script_) : nullptr;
@@ -89,8 +94,8 @@ class Factory : public Counted<IClassFactory, IID_IClassFactory> {
 public:
     Factory(const ObjSelScript& script, ObjSelRecord& record) : script_(script), record_(record) {}
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown*, REFIID iid, void** out) override {
+        ONDEX_COM_FAULT("IClassFactory::CreateInstance");
         *out = nullptr;
-        if (script_.creationFails) return E_OUTOFMEMORY;
         auto* picker = new Picker(script_, record_);
         const HRESULT hr = picker->QueryInterface(iid, out);
         picker->Release();

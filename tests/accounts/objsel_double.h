@@ -20,7 +20,6 @@ struct PickedObject {
 };
 
 struct ObjSelScript {
-    bool creationFails = false;
     HRESULT initializeResult = S_OK;
     HRESULT invokeResult = S_OK;  // S_FALSE: the user cancelled
     std::vector<PickedObject> selection;

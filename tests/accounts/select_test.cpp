@@ -7,8 +7,10 @@
 #include <vector>
 
 #include "accounts/account_select.h"
+#include "accounts/dialog_screen.h"
 #include "accounts/objsel_double.h"
 #include "support/package.h"
+#include "support/seam_faults.h"
 #include "support/seam_override.h"
 
 #include "exports/exports.h"
@@ -125,40 +127,6 @@ BOOLEAN SEC_ENTRY ScriptedTranslate(LPCWSTR name, EXTENDED_NAME_FORMAT from, EXT
     return TRUE;
 }
 
-HWND WINAPI ADialog(LPCWSTR className, LPCWSTR) {
-    return std::wstring(className) == L"MsiDialogCloseClass" ? reinterpret_cast<HWND>(0x4242) : nullptr;
-}
-
-struct PickCase {
-    const char* name;
-    std::vector<PickedObject> selection;
-    std::wstring translated;
-    std::wstring account;  // empty: "CANCEL" and nothing changed
-    std::vector<std::pair<std::wstring, EXTENDED_NAME_FORMAT>> asked;
-};
-
-void PrintTo(const PickCase& c, std::ostream* out) { *out << c.name; }
-
-const PickCase kPickCases[] = {
-    {"AUserPrincipalNameIsTranslated", {{L"user", L"John", L"john@corp.example", L"LDAP://CN=John,DC=corp"}},
-     L"CORP\\john", L"CORP\\john", {{L"john@corp.example", NameUserPrincipal}}},
-    {"WithoutAPrincipalNameTheAdsPathIsTranslated", {{L"User", L"John", L"", L"LDAP://CN=John,DC=corp"}},
-     L"CORP\\john", L"CORP\\john", {{L"LDAP://CN=John,DC=corp", NameDnsDomain}}},
-    {"AnUntranslatedLocalUserIsNamedFromItsWinNTPath", {{L"user", L"jane", L"", L"WinNT://WORKGROUP/PC7/jane"}}, L"",
-     L"PC7\\jane", {{L"WinNT://WORKGROUP/PC7/jane", NameDnsDomain}}},
-    {"ANameTooLongForTheBufferFallsBackToThePath", {{L"user", L"ann", L"", L"WinNT://CORP/ann"}},
-     std::wstring(70, L'n'), L"CORP\\ann", {{L"WinNT://CORP/ann", NameDnsDomain}}},
-    {"GroupsAndComputersAreSkippedForTheUserAfterThem",
-     {{L"group", L"Admins", L"", L"WinNT://CORP/Admins"}, {L"computer", L"PC7", L"", L"WinNT://CORP/PC7"},
-      {L"user", L"eve", L"", L"WinNT://CORP/eve"}, {L"user", L"fay", L"", L"WinNT://CORP/fay"}},
-     L"", L"CORP\\eve", {{L"WinNT://CORP/eve", NameDnsDomain}, {L"WinNT://CORP/fay", NameDnsDomain}}},
-    {"AGroupOrAComputerAloneIsACancel",
-     {{L"group", L"Admins", L"", L"WinNT://CORP/Admins"}, {L"computer", L"PC7", L"", L"WinNT://CORP/PC7"}}, L"x", L"",
-     {}},
-    {"AUserWithoutAnyNameIsACancel", {{L"user", L"", L"", L""}}, L"", L"", {{L"", NameDnsDomain}}},
-    {"AnEmptySelectionIsACancel", {}, L"x", L"", {}},
-};
-
 struct Picking : AccountChoice {
     ObjSelDouble picker;
     Translation translation;
@@ -176,24 +144,49 @@ struct Picking : AccountChoice {
     static Lines Cancelled() { return {L"CANCEL", L"before", L"pw", L"pw"}; }
 };
 
-struct PickAccount : Picking, testing::WithParamInterface<PickCase> {};
-
 }  // namespace
 
-TEST_P(PickAccount, TakesTheFirstUserOfTheSelection) {
-    picker.selection = GetParam().selection;
-    translation.answer = GetParam().translated;
-    EXPECT_EQ(0u, DoObjSelDlg(package.Session()));
-    const std::wstring& account = GetParam().account;
-    EXPECT_EQ(account.empty() ? Cancelled() : (Lines{L"OK", account, L"", L""}), Outcome());
-    EXPECT_EQ(GetParam().asked, translation.asked);
+TEST_F(Picking, TheFirstUserOfTheSelectionIsTaken) {
+    const struct {
+        const char* name;
+        std::vector<PickedObject> selection;
+        std::wstring translated;
+        std::wstring account;  // empty: "CANCEL" and nothing changed
+        std::vector<std::pair<std::wstring, EXTENDED_NAME_FORMAT>> asked;
+    } cases[] = {
+        {"AUserPrincipalNameIsTranslated", {{L"user", L"John", L"john@corp.example", L"LDAP://CN=John,DC=corp"}},
+         L"CORP\\john", L"CORP\\john", {{L"john@corp.example", NameUserPrincipal}}},
+        {"WithoutAPrincipalNameTheAdsPathIsTranslated", {{L"User", L"John", L"", L"LDAP://CN=John,DC=corp"}},
+         L"CORP\\john", L"CORP\\john", {{L"LDAP://CN=John,DC=corp", NameDnsDomain}}},
+        {"AnUntranslatedLocalUserIsNamedFromItsWinNTPath", {{L"user", L"jane", L"", L"WinNT://WORKGROUP/PC7/jane"}},
+         L"", L"PC7\\jane", {{L"WinNT://WORKGROUP/PC7/jane", NameDnsDomain}}},
+        {"ANameTooLongForTheBufferFallsBackToThePath", {{L"user", L"ann", L"", L"WinNT://CORP/ann"}},
+         std::wstring(70, L'n'), L"CORP\\ann", {{L"WinNT://CORP/ann", NameDnsDomain}}},
+        {"GroupsAndComputersAreSkippedForTheUserAfterThem",
+         {{L"group", L"Admins", L"", L"WinNT://CORP/Admins"}, {L"computer", L"PC7", L"", L"WinNT://CORP/PC7"},
+          {L"user", L"eve", L"", L"WinNT://CORP/eve"}, {L"user", L"fay", L"", L"WinNT://CORP/fay"}},
+         L"", L"CORP\\eve", {{L"WinNT://CORP/eve", NameDnsDomain}, {L"WinNT://CORP/fay", NameDnsDomain}}},
+        {"AGroupOrAComputerAloneIsACancel",
+         {{L"group", L"Admins", L"", L"WinNT://CORP/Admins"}, {L"computer", L"PC7", L"", L"WinNT://CORP/PC7"}}, L"x",
+         L"", {}},
+        {"AUserWithoutAnyNameIsACancel", {{L"user", L"", L"", L""}}, L"", L"", {{L"", NameDnsDomain}}},
+        {"AnEmptySelectionIsACancel", {}, L"x", L"", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        package.Set(L"CredUIDialogPickAccountResult", L"none"), package.Set(L"CREDUIACCOUNTNAME", L"before");
+        package.Set(L"CREDUIPASSWORD", L"pw"), package.Set(L"CREDUICONFIRM", L"pw");
+        picker.selection = c.selection;
+        translation = {c.translated, {}};
+        EXPECT_EQ(0u, DoObjSelDlg(package.Session()));
+        EXPECT_EQ(c.account.empty() ? Cancelled() : (Lines{L"OK", c.account, L"", L""}), Outcome());
+        EXPECT_EQ(c.asked, translation.asked);
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Selections, PickAccount, testing::ValuesIn(kPickCases),
-                         [](const auto& info) { return std::string(info.param.name); });
-
 TEST_F(Picking, ThePickerGetsOneUserScopeOverTheInstallerDialog) {
-    api.api().FindWindowW = &ADialog;
+    Screen screen;
+    screen.ScriptOn(api.api());
     picker.invokeResult = S_FALSE;
     EXPECT_EQ(0u, DoObjSelDlg(package.Session()));
     EXPECT_EQ(Cancelled(), Outcome());
@@ -213,16 +206,15 @@ TEST_F(Picking, ThePickerGetsOneUserScopeOverTheInstallerDialog) {
     EXPECT_EQ(nullptr, scope.pwzDcName);
     EXPECT_EQ(nullptr, scope.pwzADsPath);
     EXPECT_TRUE(got.invoked);
-    EXPECT_EQ(reinterpret_cast<HWND>(0x4242), got.parent);
+    EXPECT_EQ(Screen::kDialog, got.parent);
 }
 
 TEST_F(Picking, APickerThatCannotBeCreatedOrInitialisedIsNeverShown) {
     picker.selection = {{L"user", L"eve", L"", L"WinNT://CORP/eve"}};
-    for (const bool creationFails : {true, false}) {
-        picker.creationFails = creationFails;
-        picker.initializeResult = E_FAIL;
+    for (const int failing : {1, 2}) {  // the creation, the initialisation
+        SeamFaults faults(failing);
         EXPECT_EQ(0u, DoObjSelDlg(package.Session()));
-        EXPECT_EQ(Cancelled(), Outcome()) << creationFails;
+        EXPECT_EQ(Cancelled(), Outcome()) << faults.Failed();
         EXPECT_FALSE(picker.received.invoked);
     }
 }

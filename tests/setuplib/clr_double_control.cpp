@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "runtime/text_format.h"
+#include "support/com_faults.h"
 
 namespace ondex::test {
 namespace {
@@ -60,6 +61,15 @@ std::vector<std::pair<std::wstring, UINT>> ShownMessages(const LogCapture& log) 
     std::vector<std::pair<std::wstring, UINT>> shown;
     for (const auto& m : log.OfType(INSTALLMESSAGE_FATALEXIT)) shown.emplace_back(m.text, m.style);
     return shown;
+}
+
+bool ClrDoubleJoinsFaultInjection() {
+    using Setter = void(WINAPI*)(bool (*)(const char*));
+    const HMODULE double_ = ::LoadLibraryW(L"mscoree.dll");  // kept loaded, as the runtime keeps itself
+    const FARPROC found = double_ ? ::GetProcAddress(double_, "OxClrDoubleSetFaultHook") : nullptr;
+    if (!found) return false;
+    reinterpret_cast<Setter>(reinterpret_cast<void (*)()>(found))(&ComMethodFails);
+    return true;
 }
 
 long ClrDoubleScope::LiveObjects() {

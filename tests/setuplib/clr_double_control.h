@@ -39,6 +39,11 @@ private:
     std::wstring throws_;
 };
 
+// Loads the double and hands it this program's fault-injection hook, so that
+// the calls the host checks are counted and failed with the seam's
+// (SeamFaults); false when the double is not found.
+bool ClrDoubleJoinsFaultInjection();
+
 // Messages an action showed through the installer: text and style.
 std::vector<std::pair<std::wstring, UINT>> ShownMessages(const LogCapture& log);
 

@@ -4,7 +4,9 @@
 //   OXCLR_DOUBLE_FAIL    "<call>=<hresult>[@<argument index>];..."  a call fails
 //   OXCLR_DOUBLE_RETURN  "<type>.<method>=true|false;..."  the method returns that boolean
 //   OXCLR_DOUBLE_THROW   "<type>.<method>=<hresult>:<description>;..."  a managed exception
-// read at each call. Any type of any assembly can be created. Once bound it
+// read at each call. A test program may also hand it its fault-injection
+// hook (OxClrDoubleSetFaultHook), asked first by each call the host checks.
+// Any type of any assembly can be created. Once bound it
 // pins itself, as the real runtime keeps mscoree.dll loaded. In-process tests
 // find it beside the program (WINEDLLOVERRIDES mscoree=n: Wine's builtin must
 // not load beside it); msiexec runs copy it over the prefix's system32 one.
@@ -23,6 +25,26 @@ namespace {
 using namespace OxSetupLib::clr;
 
 std::atomic<long> liveObjects{0};
+std::atomic<bool (*)(const char*)> faultHook{nullptr};
+
+// The calls the host checks, by the interface that carries them; the
+// others (Stop, UnloadDomain) are never asked.
+const char* HookedName(const std::wstring& call) {
+    static const struct { const wchar_t* call; const char* name; } kHooked[] = {
+        {L"CorBindToRuntimeEx", "mscoree::CorBindToRuntimeEx"},
+        {L"Start", "ICorRuntimeHost::Start"},
+        {L"CreateDomainSetup", "ICorRuntimeHost::CreateDomainSetup"},
+        {L"CreateDomainEx", "ICorRuntimeHost::CreateDomainEx"},
+        {L"put_ApplicationBase", "IAppDomainSetup::put_ApplicationBase"},
+        {L"CreateInstanceFrom", "_AppDomain::CreateInstanceFrom"},
+        {L"Unwrap", "_ObjectHandle::Unwrap"},
+        {L"GetIDsOfNames", "IDispatch::GetIDsOfNames"},
+        {L"Invoke", "IDispatch::Invoke"},
+    };
+    for (const auto& hooked : kHooked)
+        if (call == hooked.call) return hooked.name;
+    return nullptr;
+}
 
 std::wstring Variable(const wchar_t* name) {
     wchar_t buffer[4096];
@@ -46,6 +68,9 @@ HRESULT ParseHresult(const std::wstring& text) {
 
 // The HRESULT a test asked `call` to fail with, or S_OK.
 HRESULT Injected(const std::wstring& call, UINT* argumentIndex = nullptr) {
+    const auto hook = faultHook.load();
+    const char* hooked = HookedName(call);
+    if (hook && hooked && hook(hooked)) return E_ACCESSDENIED;
     std::wstring value;
     if (!Lookup(L"OXCLR_DOUBLE_FAIL", call, value)) return S_OK;
     const size_t at = value.find(L'@');
@@ -304,5 +329,8 @@ HRESULT STDAPICALLTYPE CorBindToRuntimeEx(LPCWSTR version, LPCWSTR flavor, DWORD
 
 // Objects of the double still alive: 0 once the product has released all.
 long STDAPICALLTYPE OxClrDoubleLiveObjects() { return liveObjects.load(); }
+
+// `hook(name)` true: that call answers E_ACCESSDENIED; nullptr: no hook.
+void STDAPICALLTYPE OxClrDoubleSetFaultHook(bool (*hook)(const char*)) { faultHook = hook; }
 
 }

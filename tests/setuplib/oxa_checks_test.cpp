@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "clr_double_control.h"
+#include "oxa_packages.h"
 #include "planted_paths.h"
 #include "runtime/text_format.h"
 #include "setuplib/oxsetuplib.h"
@@ -20,19 +21,9 @@ using testing::Pair;
 namespace {
 
 
-constexpr wchar_t kValidator[] = L"Ondex.Harbor.DBCreator.CBackupValidator.Validate";
-constexpr wchar_t kLockValidator[] = L"Ondex.Harbor.DBCreator.CBackupLockValidator.Validate";
-
 class CheckSelectedDatabaseTest : public testing::Test {
 protected:
-    void SetUp() override {
-        WriteFileBytes(sources_.File(L"creator"), "MZ creator");
-        WriteFileBytes(sources_.File(L"schema"), "<database/>");
-        package_.Binary(L"Ondex.Harbor.DBCreator.dll_x64", sources_.File(L"creator"))
-            .Property(L"SQL_SERVER_NAME", L"DBHOST")
-            .Property(L"SQL_SERVER_INSTANCE", L"HARBORSQL")
-            .Property(L"IS_SQLSERVER_DATABASE", L"1");
-    }
+    void SetUp() override { WithDatabaseChecker(package_, sources_, false); }
     std::wstring Support() const { return GetTempFolder() + L"ShellDbChecker\\"; }
     std::string Validate(const char* type) const {
         return std::string("Ondex.Harbor.DBCreator.") + type + ".Validate(int:2, bstr:DBHOST, bstr:HARBORSQL, bstr:1, bstr:" +

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "clr_double_control.h"
+#include "oxa_packages.h"
 #include "planted_paths.h"
 #include "runtime/text_format.h"
 #include "setuplib/oxsetuplib.h"
@@ -25,66 +26,14 @@ using testing::Pair;
 
 namespace {
 
-// A product code of its own per test: the state lives in a folder named after it,
-// and test programs run side by side.
-std::wstring NewProductCode() {
-    GUID guid{};
-    CoCreateGuid(&guid);
-    wchar_t text[40] = L"";
-    StringFromGUID2(guid, text, 40);
-    return text;
-}
 constexpr wchar_t kOlderUpgradeCode[] = L"{5E0B4C31-92D7-4F6A-8C1E-3D2B7A9F0E64}";
 constexpr wchar_t kOlderProduct[] = L"{A4C2E1F0-6B3D-4E57-9A81-0C2D3E4F5A6B}";
 
 
-MSIRUNMODE g_mode = MSIRUNMODE_ADMIN;
-BOOL WINAPI ScriptedMode(MSIHANDLE, MSIRUNMODE mode) { return mode == g_mode; }
-
-struct FileRow {
-    const wchar_t* key;
-    const wchar_t* name;
-};
-
-// A package whose feature "Main" holds the service component with its files in INSTALLDIR.
-void AddServiceComponent(TestPackage& package, const wchar_t* component, const wchar_t* code,
-                         std::initializer_list<FileRow> files) {
-    package.Table(L"Directory")
-        .Row(L"Directory", {{L"Directory", L"'TARGETDIR'"}, {L"DefaultDir", L"'SourceDir'"}})
-        .Row(L"Directory", {{L"Directory", L"'INSTALLDIR'"}, {L"Directory_Parent", L"'TARGETDIR'"},
-                            {L"DefaultDir", L"'Harbor'"}})
-        .Table(L"Component")
-        .Row(L"Component", {{L"Component", Quoted(component)}, {L"ComponentId", Quoted(code)},
-                            {L"Directory_", L"'INSTALLDIR'"}, {L"Attributes", L"256"}})
-        .Table(L"Feature")
-        .Row(L"Feature", {{L"Feature", L"'Main'"}, {L"Level", L"1"}, {L"Attributes", L"0"}})
-        .Table(L"FeatureComponents")
-        .Row(L"FeatureComponents", {{L"Feature_", L"'Main'"}, {L"Component_", Quoted(component)}})
-        .Sql(L"CREATE TABLE `File` (`File` CHAR(72) NOT NULL, `Component_` CHAR(72) NOT NULL, `FileName` "
-             L"CHAR(255) NOT NULL, `FileSize` LONG NOT NULL, `Version` CHAR(72), `Language` CHAR(20), "
-             L"`Attributes` SHORT, `Sequence` SHORT NOT NULL PRIMARY KEY `File`)")
-        .Sql(L"CREATE TABLE `Upgrade` (`UpgradeCode` CHAR(38) NOT NULL, `VersionMin` CHAR(20), `VersionMax` "
-             L"CHAR(20), `Language` CHAR(255), `Attributes` LONG NOT NULL, `Remove` CHAR(255), `ActionProperty` "
-             L"CHAR(72) NOT NULL PRIMARY KEY `UpgradeCode`, `VersionMin`, `VersionMax`, `Language`, `Attributes`)");
-    int sequence = 0;
-    for (const FileRow& file : files)
-        package.Row(L"File", {{L"File", Quoted(file.key)}, {L"Component_", Quoted(component)},
-                              {L"FileName", Quoted(file.name)}, {L"FileSize", L"1"}, {L"Sequence", Number(++sequence)}});
-}
-
-// Costs the session with INSTALLDIR below `root` and the feature in `state`.
-void CostSession(MSIHANDLE session, const std::wstring& root, INSTALLSTATE state) {
-    ASSERT_EQ(MsiDoActionW(session, L"CostInitialize"), 0u);
-    ASSERT_EQ(MsiDoActionW(session, L"FileCost"), 0u);
-    MsiSetPropertyW(session, L"TARGETDIR", root.c_str());
-    ASSERT_EQ(MsiDoActionW(session, L"CostFinalize"), 0u);
-    ASSERT_EQ(MsiSetFeatureStateW(session, L"Main", state), 0u);
-}
-
 class PhasedTestBase : public testing::Test {
 protected:
     void SetUp() override {
-        package_.Sql(L"UPDATE `Property` SET `Value` = '" + productCode_ + L"' WHERE `Property` = 'ProductCode'");
+        WithProductCode(package_, productCode_);
         modes_.api().MsiGetMode = ScriptedMode;
         previousLevel_ = MsiSetInternalUI(INSTALLUILEVEL_DEFAULT, nullptr);
     }
@@ -94,18 +43,8 @@ protected:
         if (PathExists(folder)) DeleteDirectoryTree(folder, false);
     }
 
-    MSIHANDLE Open(INSTALLSTATE state = INSTALLSTATE_LOCAL) {
-        const MSIHANDLE session = package_.Session();
-        MsiSetPropertyW(session, L"VersionNT64", L"601");
-        MsiSetPropertyW(session, L"UILevel", L"5");
-        CostSession(session, root_.Path(), state);
-        return session;
-    }
-    // The installed assembly: the double only needs the file to exist.
-    void PlaceFile(const wchar_t* name) {
-        CreateDirectoryTree(root_.File(L"Harbor"));
-        WriteFileBytes(root_.File(L"Harbor\\") + name, "MZ");
-    }
+    MSIHANDLE Open(INSTALLSTATE state = INSTALLSTATE_LOCAL) { return OpenCosted(package_, root_.Path(), state); }
+    void PlaceFile(const wchar_t* name) { PlaceInstalledFile(root_, name); }
     UINT Run(UINT (*action)(MSIHANDLE), MSIRUNMODE mode, const std::wstring& storage = L"") {
         g_mode = mode;
         MsiSetPropertyW(package_.Session(), L"CustomActionData", storage.c_str());
@@ -132,12 +71,7 @@ class SqlAssemblyCallerTest : public PhasedTestBase {
 protected:
     void SetUp() override {
         PhasedTestBase::SetUp();
-        AddServiceComponent(package_, L"OndexHarborService_x64", L"{515C8333-3A04-4486-BA63-376F81227B4F}",
-                            {{L"ondex.harbor.dbcreator.dll1", L"Ondex.Harbor.DBCreator.dll"}});
-        package_.Property(L"SQL_SERVER_NAME", L"DBHOST")
-            .Property(L"SQL_SERVER_INSTANCE", L"HARBORSQL")
-            .Property(L"IS_SQLSERVER_DATABASE", L"1")
-            .Property(L"OX_BCK_DB_FILE", L"harbor.mdf");
+        WithDatabaseCreator(package_);
     }
     std::wstring Storage() const { return GetTempFolder() + productCode_ + L"\\OxSQLAssemblyCaller"; }
     std::string Create(int code) const {
@@ -316,9 +250,7 @@ class RegisterWmiTest : public PhasedTestBase {
 protected:
     void SetUp() override {
         PhasedTestBase::SetUp();
-        AddServiceComponent(package_, L"Ondex.Harbor.WmiServer.Core.dll_x64", L"{2382D326-DB5B-4140-B3C4-6DCE5759A20A}",
-                            {{L"ondex.harbor.wmiserver.core.", L"Ondex.Harbor.WmiServer.Core.dll"},
-                             {L"Ondex.Harbor.WmiServer.exe1", L"Ondex.Harbor.WmiServer.exe"}});
+        WithWmiServer(package_);
     }
     std::wstring Storage() const { return GetTempFolder() + productCode_ + L"\\OxRegisterWMISvc"; }
     std::string Install() const {

@@ -14,6 +14,7 @@
 
 #include "exports/exports.h"
 #include "sql/oledb_double.h"
+#include "sql/sql_packages.h"
 #include "support/package.h"
 
 using namespace ondex::test;
@@ -25,21 +26,13 @@ namespace {
 
 constexpr wchar_t kCode[] = L"CHKRQ_PRODSQLSRV_STATUSCODE";
 constexpr wchar_t kText[] = L"CHKRQ_PRODSQLSRV_STATUSTEXT";
-const Lines kLockFields = {L"SQLLOCKINFO_TIME", L"SQLLOCKINFO_GUID", L"SQLLOCKINFO_COMPUTERNAME", L"SQLLOCKINFO_USERNAME"};
 
 struct DatabaseCheck : testing::Test {
     OleDbDouble sql;
     TestPackage package;
     LogCapture log;
 
-    DatabaseCheck() {
-        package.Property(L"SQL_SERVER_NAME", L"SRV").Property(L"SQL_SERVER_INSTANCE", L"ONDEX")
-            .Property(L"IS_SQLSERVER_DATABASE", L"Ondex").Property(L"IS_SQLSERVER_AUTHENTICATION", L"0")
-            .Property(L"STRINGRES_CHKRQ_PROD_STATUS_OK", L"Ready to create")
-            .Property(L"STRINGRES_CHKRQ_PROD_STATUS_INACCESSIBLEDB", L"No access")
-            .Property(L"SQLLOCKINFO", L"held").Property(L"SQLLOCKINFO_SELECTCMD", L"SELECT Info FROM Lock WHERE Held=1");
-        for (const std::wstring& field : kLockFields) package.Property(field, L"old");
-    }
+    DatabaseCheck() { WithDatabaseCheck(package); }
     ~DatabaseCheck() override {
         SetErrorInfo(0, nullptr);
         EXPECT_EQ(0, OleDbDouble::Live());

@@ -4,6 +4,7 @@
 
 #include "sql/sql_instances.h"
 #include "support/com_counted.h"
+#include "support/com_faults.h"
 
 namespace ondex::test {
 
@@ -17,6 +18,7 @@ public:
     explicit Dispatch(const DmoScript& script) : script_(script) { ++g_live; }
     ~Dispatch() override { --g_live; }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
+        ONDEX_COM_FAULT("IDispatch::GetIDsOfNames");
         const DISPID id = count == 1 ? Member(names[0]) : DISPID_UNKNOWN;
         return (ids[0] = id) == DISPID_UNKNOWN ? DISP_E_UNKNOWNNAME : S_OK;
     }
@@ -33,6 +35,7 @@ public:
     using Dispatch::Dispatch;
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* parameters, VARIANT* result, EXCEPINFO*,
                                      UINT*) override {
+        ONDEX_COM_FAULT("NameList::Invoke");
         if (id == 1) {
             result->vt = VT_I4;
             result->lVal = static_cast<LONG>(script_.names.size());
@@ -58,6 +61,7 @@ public:
     using Dispatch::Dispatch;
     HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
                                      UINT*) override {
+        ONDEX_COM_FAULT("DmoServer::Invoke");
         if (script_.listFails) return DISP_E_EXCEPTION;
         result->vt = VT_DISPATCH;
         result->pdispVal = new NameList(script_);
@@ -72,6 +76,7 @@ class Factory : public Counted<IClassFactory, IID_IClassFactory> {
 public:
     explicit Factory(const DmoScript& script) : script_(script) {}
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown*, REFIID iid, void** out) override {
+        ONDEX_COM_FAULT("DmoFactory::CreateInstance");
         auto* server = new Server(script_);
         const HRESULT hr = server->QueryInterface(iid, out);
         server->Release();

@@ -8,6 +8,7 @@
 
 #include "sql/sql_session.h"
 #include "support/com_counted.h"
+#include "support/com_faults.h"
 
 namespace ondex::test {
 
@@ -41,12 +42,15 @@ public:
     ErrorObject(std::wstring description, std::vector<ProviderError> records = {})
         : description_(std::move(description)), records_(std::move(records)) {}
     HRESULT STDMETHODCALLTYPE GetDescription(BSTR* description) override {
+        ONDEX_COM_FAULT("IErrorInfo::GetDescription");
         return (*description = ::SysAllocString(description_.c_str())) ? S_OK : E_OUTOFMEMORY;
     }
     HRESULT STDMETHODCALLTYPE GetRecordCount(ULONG* count) override {
+        ONDEX_COM_FAULT("IErrorRecords::GetRecordCount");
         return *count = static_cast<ULONG>(records_.size()), S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetErrorInfo(ULONG index, LCID locale, IErrorInfo** out) override {
+        ONDEX_COM_FAULT("IErrorRecords::GetErrorInfo");
         *out = nullptr;
         if (index >= records_.size()) return DB_E_BADRECORDNUM;
         if (locale != sql::kErrorLocale || !records_[index].readable) return DB_E_NOLOCALE;
@@ -76,6 +80,7 @@ public:
     explicit Rowset(int rows) : rows_(rows) {}
     HRESULT STDMETHODCALLTYPE GetNextRows(HCHAPTER, DBROWOFFSET, DBROWCOUNT wanted, DBCOUNTITEM* obtained,
                                           HROW** rows) override {
+        ONDEX_COM_FAULT("IRowset::GetNextRows");
         *obtained = 0;
         if (wanted != 1) return E_NOTIMPL;
         if (!rows_) return DB_S_ENDOFROWSET;
@@ -103,11 +108,13 @@ class Command : public CountedMany<ICommandText, ISupportErrorInfo>, Tracked {
 public:
     explicit Command(SqlServerModel& model) : model_(model) {}
     HRESULT STDMETHODCALLTYPE SetCommandText(REFGUID dialect, LPCOLESTR text) override {
+        ONDEX_COM_FAULT("ICommandText::SetCommandText");
         if (!IsEqualGUID(dialect, DBGUID_DEFAULT)) return DB_E_DIALECTNOTSUPPORTED;
         text_ = text ? text : L"";
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE Execute(IUnknown*, REFIID iid, DBPARAMS*, DBROWCOUNT* affected, IUnknown** rowset) override {
+        ONDEX_COM_FAULT("ICommandText::Execute");
         model_.queries.push_back(text_);
         if (affected) *affected = 0;
         const ScriptedSqlServer& script = model_.script;
@@ -121,6 +128,7 @@ public:
         return HandOut(new Rowset(found ? 1 : 0), iid, reinterpret_cast<void**>(rowset));
     }
     HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID iid) override {
+        ONDEX_COM_FAULT("ISupportErrorInfo::InterfaceSupportsErrorInfo");
         return IsEqualIID(iid, IID_ICommandText) || IsEqualIID(iid, IID_ICommand) ? S_OK : S_FALSE;
     }
     HRESULT STDMETHODCALLTYPE Cancel() override { return E_NOTIMPL; }
@@ -150,6 +158,7 @@ class DataSource : public CountedMany<IDBInitialize, IDBProperties, IDBCreateSes
 public:
     explicit DataSource(SqlServerModel& model) : model_(model) {}
     HRESULT STDMETHODCALLTYPE SetProperties(ULONG setCount, DBPROPSET sets[]) override {
+        ONDEX_COM_FAULT("IDBProperties::SetProperties");
         if (setCount != 1 || !IsEqualGUID(sets[0].guidPropertySet, DBPROPSET_DBINIT)) return E_NOTIMPL;
         ReceivedProperties received;
         for (ULONG i = 0; i < sets[0].cProperties; ++i) {
@@ -161,6 +170,7 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE Initialize() override {
+        ONDEX_COM_FAULT("IDBInitialize::Initialize");
         const ScriptedSqlServer& script = model_.script;
         if (!script.reachable || model_.connections.empty()) return E_FAIL;
         const std::wstring catalog = Received(DBPROP_INIT_CATALOG);
@@ -170,9 +180,11 @@ public:
         return windows && script.windowsAuthRefusedOnTarget ? DB_SEC_E_AUTH_FAILED : S_OK;
     }
     HRESULT STDMETHODCALLTYPE CreateSession(IUnknown*, REFIID iid, IUnknown** session) override {
+        ONDEX_COM_FAULT("IDBCreateSession::CreateSession");
         return QueryInterface(iid, reinterpret_cast<void**>(session));
     }
     HRESULT STDMETHODCALLTYPE CreateCommand(IUnknown*, REFIID iid, IUnknown** command) override {
+        ONDEX_COM_FAULT("IDBCreateCommand::CreateCommand");
         return HandOut(new Command(model_), iid, reinterpret_cast<void**>(command));
     }
     HRESULT STDMETHODCALLTYPE Uninitialize() override { return E_NOTIMPL; }
@@ -200,6 +212,7 @@ class Factory : public Counted<IClassFactory, IID_IClassFactory> {
 public:
     explicit Factory(SqlServerModel& model) : model_(model) {}
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown*, REFIID iid, void** out) override {
+        ONDEX_COM_FAULT("IClassFactory::CreateInstance");
         return HandOut(new DataSource(model_), iid, out);
     }
     HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "sql/sql_packages.h"
 #include "sql/sql_setup_text.h"
 #include "support/package.h"
 #include "support/seam_override.h"
@@ -21,17 +22,6 @@ struct SqlSetup : testing::Test {
     TestPackage package;
     LogCapture log;
 
-    void WithSqlDatabaseRows() {
-        package.Sql(L"CREATE TABLE `SqlDatabase` (`SqlDatabase` CHAR(72) NOT NULL, `Server` CHAR(255), "
-                    L"`Instance` CHAR(255), `Database` CHAR(255) NOT NULL, `Component_` CHAR(72), `User_` CHAR(72), "
-                    L"`Attributes` SHORT NOT NULL PRIMARY KEY `SqlDatabase`)");
-        for (const wchar_t* key : {L"Archive", L"Catalog", L"Journal"})
-            package.Row(L"SqlDatabase", {{L"SqlDatabase", Quoted(key)}, {L"Database", Quoted(key)},
-                                         {L"User_", Quoted(L"Old")}, {L"Attributes", Number(0)}});
-        package.Property(L"SQLDOMAIN", L"ONDEX").Property(L"SQLUSERNAME", L"[SQLDOMAIN]\\sa")
-            .Property(L"SQLUSERPASSWORD", L"pw[SQLDOMAIN]").Property(L"SERVICEACCOUNT", L"svc")
-            .Property(L"SERVICEPASSWORD", L"svcpw");
-    }
     Lines Users() { return package.Column(L"SELECT `User_` FROM `SqlDatabase` ORDER BY `SqlDatabase`"); }
     Lines ServiceAccount() { return {package.Get(L"SERVICEACCOUNT"), package.Get(L"SERVICEPASSWORD")}; }
 };
@@ -49,7 +39,7 @@ TEST_F(SqlSetup, PartitionsBatchIsStoredAndAnOverlongNameIsLoggedAsLeftOut) {
 }
 
 TEST_F(SqlSetup, EnableWinAuthEmptiesEveryUserFieldAndLeavesTheServiceAccount) {
-    WithSqlDatabaseRows();
+    WithSqlDatabaseRows(package);
     EXPECT_EQ(0u, EnableWinAuth(package.Session()));
     EXPECT_EQ(L"1", package.Get(L"WIN_AUTH"));
     EXPECT_EQ((Lines{L"", L"", L""}), Users());
@@ -57,7 +47,7 @@ TEST_F(SqlSetup, EnableWinAuthEmptiesEveryUserFieldAndLeavesTheServiceAccount) {
 }
 
 TEST_F(SqlSetup, DisableWinAuthNamesTheSqlUserAndCopiesTheFormattedLogin) {
-    WithSqlDatabaseRows();
+    WithSqlDatabaseRows(package);
     package.Property(L"WIN_AUTH", L"1");
     EXPECT_EQ(0u, DisableWinAuth(package.Session()));
     EXPECT_EQ(L"", package.Get(L"WIN_AUTH"));
@@ -93,13 +83,12 @@ TEST_F(SqlSetup, NoSqlLoginPasswordReachesTheLogOrTheTraceFileWithEveryTraceScop
 // ---- InstallSQLServerInstance with the stand-in installer ----
 
 struct ExpressSetup : SqlSetup {
-    const std::wstring folder = TestFolder() + L"sqlexpress\\";
+    const std::wstring folder = ExpressFolder();
     const std::wstring record = folder + L"commandline.txt";
 
     ExpressSetup() {
         DeleteFileW(record.c_str());
-        package.Property(L"EXPRESSDIR", folder).Property(L"SQLEXPR32", L"[EXPRESSDIR]SQLEXPR32.exe")
-            .Property(L"SQLINSTANCE", L"ONDEX");
+        WithExpressInstaller(package);
     }
     ~ExpressSetup() override { SetEnvironmentVariableW(L"OXSQL_EXPRESS_EXIT", nullptr); }
     std::string Expected() const {

@@ -23,7 +23,10 @@ FaultWorld::~FaultWorld() {
 namespace {
 
 // This process's handles: Wine 8.0's GetProcessHandleCount answers 0, so
-// they are counted in the system's handle list instead.
+// they are counted in the system's handle list instead. Semaphores are left
+// out there: Wine gives a critical section one the first time two threads
+// meet in it and keeps it until the section is deleted, and its own sections
+// (COM's among them) meet at random; the library makes none.
 DWORD Handles() {
     DWORD count = 0;
     if (GetProcessHandleCount(GetCurrentProcess(), &count) && count) return count;
@@ -37,16 +40,23 @@ DWORD Handles() {
     using Query = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
     const auto query = reinterpret_cast<Query>(
         reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"ntdll"), "NtQuerySystemInformation")));
+    const HANDLE probe = CreateSemaphoreW(nullptr, 0, 1, nullptr);  // tells the semaphores' type
     std::vector<BYTE> buffer(1 << 16);
     ULONG needed = 0;
     LONG status;
     while ((status = query(16 /* SystemHandleInformation */, buffer.data(), static_cast<ULONG>(buffer.size()),
                            &needed)) == static_cast<LONG>(0xC0000004))
         buffer.resize(buffer.size() * 2);
+    CloseHandle(probe);
     if (status != 0) return 0;
     const ULONG total = *reinterpret_cast<ULONG*>(buffer.data());
     const auto* entries = reinterpret_cast<const Entry*>(buffer.data() + sizeof(ULONG_PTR));
-    for (ULONG i = 0; i < total; ++i) count += entries[i].process == GetCurrentProcessId();
+    int semaphore = -1;
+    for (ULONG i = 0; i < total; ++i)
+        if (entries[i].process == GetCurrentProcessId() && entries[i].value == reinterpret_cast<ULONG_PTR>(probe))
+            semaphore = entries[i].type;
+    for (ULONG i = 0; i < total; ++i)
+        count += entries[i].process == GetCurrentProcessId() && entries[i].type != semaphore;
     return count;
 }
 
