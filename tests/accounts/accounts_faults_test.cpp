@@ -2,6 +2,8 @@
 // made to fail in turn.
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "accounts/dialog_screen.h"
 #include "accounts/objsel_double.h"
 #include "support/fault_run.h"
@@ -12,18 +14,16 @@ using namespace ondex::test;
 
 namespace {
 
-void Accounts(FaultWorld& w) {
-    w.seam.api().Sleep = [](DWORD) {};  // the logon right's retries
-    w.package.Property(L"CREDUIACCOUNTNAME", L".\\svc").Property(L"CREDUIPASSWORD", L"pw");
-    w.package.Property(L"SERVICEACCOUNT", L".\\svc").Property(L"SERVICEPASSWORD", L"pw");
-}
-
-// The running user, who resolves, granted the right and logged on.
+// The running user, who resolves, granted the right and logged on, as the
+// dialog's account and as the service account.
 void RunningUserLogsOn(FaultWorld& w) {
     wchar_t user[256] = L"";
     DWORD chars = 256;
     GetUserNameW(user, &chars);
-    w.package.Property(L"CREDUIACCOUNTNAME", ComputerName() + L"\\" + user).Property(L"CREDUIPASSWORD", L"pw");
+    const std::wstring account = ComputerName() + L"\\" + user;
+    w.package.Property(L"CREDUIACCOUNTNAME", account).Property(L"CREDUIPASSWORD", L"pw");
+    w.package.Property(L"SERVICEACCOUNT", account).Property(L"SERVICEPASSWORD", L"pw");
+    w.seam.api().Sleep = [](DWORD) {};  // the logon right's retries
     w.seam.api().LsaAddAccountRights = [](LSA_HANDLE, PSID, PLSA_UNICODE_STRING, ULONG) -> NTSTATUS { return 0; };
     w.seam.api().LogonUserW = [](LPCWSTR, LPCWSTR, LPCWSTR, DWORD, DWORD, PHANDLE token) -> BOOL {
         return DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), token, 0, FALSE,
@@ -42,9 +42,9 @@ void DialogWithTwoFields(FaultWorld& w) {
 }
 
 const FaultScenario kScenarios[] = {
-    {"CheckCredentials", CheckCredentials, Accounts, {}},
+    {"CheckCredentials", CheckCredentials, RunningUserLogsOn, {}},
     {"CheckCredentials2", CheckCredentials2, RunningUserLogsOn, {}},
-    {"CheckSetServiceCredentials", CheckSetServiceCredentials, Accounts, {}},
+    {"CheckSetServiceCredentials", CheckSetServiceCredentials, RunningUserLogsOn, {}},
     {"PopulateUserAccounts", PopulateUserAccounts, [](FaultWorld& w) { w.package.Table(L"ComboBox"); }, {}},
     {"DoObjSelDlg", DoObjSelDlg, PickerWithAUser, {}},
     {"UpdateCredUIControls", UpdateCredUIControls, DialogWithTwoFields, {}},
