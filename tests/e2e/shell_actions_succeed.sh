@@ -33,20 +33,13 @@ expect_eq "$(e2e_action_result $log ShellProgressHidden)" 1 "ShellProgressHidden
 expect_eq "$(e2e_text hidden.txt)" "Pa55w0rd-e2e" "ShellProgressHidden runs its command"
 expect_true "the marker is installed" e2e_marker_installed succeed
 
-# Action starts sent by the actions themselves.
-expect_line $log ": Ondex Setup. Preparing the tools..."
-expect_line $log ": BathShell. Copying tools"
-# Trace events in the installer log, behind the action's log name.
-expect_line $log "ShellProgress:    ShellProgress: Welcome!: Entering Binary custom action"
-expect_line $log "ShellProgress:    ShellProgress: Executing SQL Express installer: "
-expect_line $log "ShellProgressHidden:    ShellProgressHidden: Welcome!: Entering Binary custom action"
-expect_line $log "ShellProgressHidden:    ShellProgressHidden: Executing SQL Express installer: "
+# BathShell's trace events, switched on by its settings value in the
+# deferred run, in the installer log behind the action's log name.
 expect_line $log "BathShell:    BathShell: Welcome!: Entering Binary custom action"
 expect_line $log "BathShell:    BathShell: GoodBye!: Exiting Binary custom action, result: 0"
-# The same events in the trace file; those after the command ran reach only
-# the trace file, because the command runner's own session scope has
+# The immediate actions' events in the trace file, one action after the
+# other; those after the command ran reach only the trace file, because the command runner's own session scope has
 # detached the layer by then.
-expect_line tlk "    ShellProgress: Welcome!: Entering Binary custom action"
 expect_line tlk "    ShellProgress: Executing SQL Express installer: cmd.exe /c exit 5"
 expect_line tlk "    ShellProgress: ShellProgress Result Code: 5"
 expect_line tlk "    ShellProgress: GoodBye!: Exiting Binary custom action, result: 0"

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <climits>
-
 #include "prereq/shell_text.h"
 
 using namespace ondex::prereq;
@@ -59,9 +57,7 @@ TEST(ProgressTickWait, NullNegativeAndHugeIntervalsWaitADefinedTime) {
         std::uint32_t milliseconds;
         bool adjusted;
     } rows[] = {
-        {1, 1000, false},           {15, 15000, false},          {0, 100, true},
-        {-1, 1000, true},           {INT_MIN, 1000, true},       {2147483, 2147483000u, false},
-        {2147484, 2147483000u, true}, {INT_MAX, 2147483000u, true},
+        {1, 1000, false}, {0, 100, true}, {-1, 1000, true}, {2147483, 2147483000u, false}, {2147484, 2147483000u, true},
     };
     for (const auto& row : rows) {
         const auto used = ProgressTickWait(row.seconds);
