@@ -2,10 +2,7 @@
 // made to fail in turn.
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
-
-#include <objbase.h>
 
 #include "support/fault_run.h"
 #include "support/installed_product.h"
@@ -17,14 +14,7 @@ using namespace ondex::test;
 namespace {
 
 // A product of a product line, installed by the engine for the whole table.
-std::wstring NewCode() {
-    GUID guid;
-    CoCreateGuid(&guid);
-    wchar_t text[39];
-    StringFromGUID2(guid, text, 39);
-    return text;
-}
-const std::wstring kProduct = NewCode(), kLine = NewCode();
+const std::wstring kProduct = NewGuidText(), kLine = NewGuidText();
 
 void Shell(FaultWorld& w, const wchar_t* command, const wchar_t* status) {
     w.package.Property(command, TestTool(L"exit:0")).Property(status, L"Installing");

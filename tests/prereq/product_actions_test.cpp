@@ -8,8 +8,6 @@
 #include <tuple>
 #include <vector>
 
-#include <objbase.h>
-
 #include "platform/handles.h"
 #include "runtime/session.h"
 #include "support/installed_product.h"
@@ -27,11 +25,7 @@ namespace {
 // never meet; `last` replaces the first group's last digit, which leads the
 // packed form and so decides the engine's enumeration order.
 std::wstring NewCode(const std::wstring& like = L"", wchar_t last = L'0') {
-    GUID guid;
-    CoCreateGuid(&guid);
-    wchar_t text[39];
-    StringFromGUID2(guid, text, 39);
-    std::wstring code = like.empty() ? text : like;
+    std::wstring code = like.empty() ? NewGuidText() : like;
     code[8] = last;
     return code;
 }

@@ -16,13 +16,7 @@ namespace ondex::test {
 
 // A product code of its own per package: the state lives in a folder named after it,
 // and test programs run side by side.
-inline std::wstring NewProductCode() {
-    GUID guid{};
-    CoCreateGuid(&guid);
-    wchar_t text[40] = L"";
-    StringFromGUID2(guid, text, 40);
-    return text;
-}
+inline std::wstring NewProductCode() { return NewGuidText(); }
 
 inline void WithProductCode(TestPackage& package, const std::wstring& code) {
     package.Sql(L"UPDATE `Property` SET `Value` = '" + code + L"' WHERE `Property` = 'ProductCode'");

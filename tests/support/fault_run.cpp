@@ -2,14 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <condition_variable>
 #include <cstdio>
 #include <optional>
 #include <map>
-#include <mutex>
 #include <string>
 #include <thread>
 
+#include "platform/handles.h"
 #include "runtime/session.h"
 #include "support/seam_faults.h"
 
@@ -40,20 +39,20 @@ DWORD Handles() {
     using Query = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
     const auto query = reinterpret_cast<Query>(
         reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"ntdll"), "NtQuerySystemInformation")));
-    const HANDLE probe = CreateSemaphoreW(nullptr, 0, 1, nullptr);  // tells the semaphores' type
+    const platform::UniqueHandle probe(CreateSemaphoreW(nullptr, 0, 1, nullptr));  // tells the semaphores' type
     std::vector<BYTE> buffer(1 << 16);
     ULONG needed = 0;
     LONG status;
     while ((status = query(16 /* SystemHandleInformation */, buffer.data(), static_cast<ULONG>(buffer.size()),
                            &needed)) == static_cast<LONG>(0xC0000004))
         buffer.resize(buffer.size() * 2);
-    CloseHandle(probe);
     if (status != 0) return 0;
     const ULONG total = *reinterpret_cast<ULONG*>(buffer.data());
     const auto* entries = reinterpret_cast<const Entry*>(buffer.data() + sizeof(ULONG_PTR));
     int semaphore = -1;
     for (ULONG i = 0; i < total; ++i)
-        if (entries[i].process == GetCurrentProcessId() && entries[i].value == reinterpret_cast<ULONG_PTR>(probe))
+        if (entries[i].process == GetCurrentProcessId() &&
+            entries[i].value == reinterpret_cast<ULONG_PTR>(probe.get()))
             semaphore = entries[i].type;
     for (ULONG i = 0; i < total; ++i)
         count += entries[i].process == GetCurrentProcessId() && entries[i].type != semaphore;
@@ -87,54 +86,37 @@ Outcome RunInWorld(const FaultScenario& row, int failAt) {
 }
 
 // The one thread every run of a table happens on: a thread of its own per
-// run would make and end handles of its own around the counts. The caller
-// waits on an event made with the thread (a future's wait would make
-// semaphores while the run counts).
+// run would make and end handles of its own around the counts. It is given
+// a run and answers through events (a future's wait would make semaphores
+// while the run counts).
 class RunThread {
 public:
-    RunThread() : done_(CreateEventW(nullptr, FALSE, FALSE, nullptr)), thread_([this] { Serve(); }) {}
+    RunThread() : thread_([this] { Serve(); }) {}
     ~RunThread() {
-        Post(nullptr, 0);
+        row_ = nullptr;
+        SetEvent(posted_.get());
         thread_.join();
-        CloseHandle(done_);
     }
     // The run's outcome, or nothing when it did not end within `limit`.
     std::optional<Outcome> Run(const FaultScenario& row, int failAt, DWORD limit) {
-        Post(&row, failAt);
-        if (WaitForSingleObject(done_, limit) != WAIT_OBJECT_0) return std::nullopt;
-        std::lock_guard guard(lock_);
+        row_ = &row, failAt_ = failAt;
+        SetEvent(posted_.get());
+        if (WaitForSingleObject(done_.get(), limit) != WAIT_OBJECT_0) return std::nullopt;
         return outcome_;
     }
 
 private:
-    void Post(const FaultScenario* row, int failAt) {
-        std::lock_guard guard(lock_);
-        row_ = row, failAt_ = failAt, posted_ = true;
-        ready_.notify_one();
-    }
     void Serve() {
-        for (;;) {
-            std::unique_lock guard(lock_);
-            ready_.wait(guard, [this] { return posted_; });
-            posted_ = false;
-            const FaultScenario* row = row_;
-            const int failAt = failAt_;
-            guard.unlock();
-            if (!row) return;
-            Outcome outcome = RunInWorld(*row, failAt);
-            guard.lock();
-            outcome_ = std::move(outcome);
-            guard.unlock();
-            SetEvent(done_);
+        while (WaitForSingleObject(posted_.get(), INFINITE) == WAIT_OBJECT_0 && row_) {
+            outcome_ = RunInWorld(*row_, failAt_);
+            SetEvent(done_.get());
         }
     }
 
-    HANDLE done_;
-    std::mutex lock_;
-    std::condition_variable ready_;
+    platform::UniqueHandle posted_{CreateEventW(nullptr, FALSE, FALSE, nullptr)};
+    platform::UniqueHandle done_{CreateEventW(nullptr, FALSE, FALSE, nullptr)};
     const FaultScenario* row_ = nullptr;
     int failAt_ = 0;
-    bool posted_ = false;
     Outcome outcome_;
     std::thread thread_;
 };

@@ -1,6 +1,7 @@
 #include "support/package.h"
 
 #include <msidefs.h>
+#include <objbase.h>
 #include <shlwapi.h>
 
 #include <algorithm>
@@ -138,6 +139,14 @@ TestPackage& TestPackage::Row(const std::wstring& table,
 }
 
 std::wstring Quoted(const std::wstring& text) { return text.empty() ? text : L"'" + text + L"'"; }
+
+std::wstring NewGuidText() {
+    GUID guid{};
+    CoCreateGuid(&guid);
+    wchar_t text[40] = L"";
+    StringFromGUID2(guid, text, 40);
+    return text;
+}
 std::wstring Number(std::optional<int> value) { return value ? std::to_wstring(*value) : std::wstring(); }
 
 void TestPackage::Set(const std::wstring& name, const std::wstring& value) {

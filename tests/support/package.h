@@ -139,6 +139,8 @@ TestPackage& CreatePrerequisiteTables(TestPackage& package);
 
 // SQL literals for Row: a quoted text, or a number; empty (null) for an empty text or no number.
 std::wstring Quoted(const std::wstring& text);
+// A fresh GUID in braces ("{...}"), as product and upgrade codes are written.
+std::wstring NewGuidText();
 std::wstring Number(std::optional<int> value);
 
 // The system's own text for an error code, as FormatErrMessage shows it.
