@@ -3,7 +3,7 @@
 # library's actions, installs it with Wine's msiexec in the build prefix and
 # prints what the actions did. A second package, whose last tool fails, shows
 # the failure and the rollback; a third runs the prerequisite engine. The
-# next section installs the end-to-end tests' packages for local groups,
+# next section installs the demo's own packages (demo/) for local groups,
 # firewall exceptions and folder sharing and shows what those actions passed
 # and logged; an IIS section runs the web-site dialog's actions and the web
 # deployment against the tests' metabase double, a second one the IIS state
@@ -34,6 +34,7 @@ source "$root/tests/e2e/lib.sh"
 source "$root/tests/e2e/sql_assembly_lib.sh"
 source "$root/tests/e2e/iis_maintenance_lib.sh"
 source "$root/tests/e2e/sql_lib.sh"
+source "$root/demo/packages.sh"
 trap 'echo "demo: stopped at line $LINENO" >&2' ERR
 trap 'e2e_picker_unregister; sql_double_restore; iis_maint_cleanup; iis_double_unregister; sql_doubles_unregister; sql_instances_clear; e2e_settings_clear; WINEPREFIX="$build/wineprefix" wineserver -k >/dev/null 2>&1 || true' EXIT
 
@@ -141,7 +142,7 @@ e2e_settings_dword INTF_INTF_CompareVersion 1028
 runtime_key='HKLM\SOFTWARE\Classes\CLSID\{99749841-0D55-4cf4-8D0D-F212ECE9409A}'
 e2e_reg add "$runtime_key\\InprocServer32" /v RuntimeVersion /d v2.0.50727 /f
 echo "RuntimeVersion v2.0.50727 registered under $runtime_key\\InprocServer32"
-e2e_build_prerequisite_package demo.msi demo-prerequisites 'TracerCheckDotNetFx20_TRACERFLAGS=1028'
+demo_prerequisites_package demo.msi demo-prerequisites 'TracerCheckDotNetFx20_TRACERFLAGS=1028'
 e2e_install demo.msi install.log
 e2e_reg delete "$runtime_key" /f || true
 echo "wine msiexec /i demo.msi /qn /l*vx $E2E_WORK/install.log -> exit code $E2E_RC"
@@ -176,7 +177,7 @@ e2e_settings_dword CreateGroup 516  # 0x204: trace events to the trace file
 e2e_settings_dword INTF_InitDeferredCAData 516
 e2e_settings_dword INTF_deserializeNxtToken 516
 e2e_settings_dword INTF_executeCreateLocalGroups 1028  # 0x404: trace events to the installer log
-e2e_build_groups_package demo.msi
+demo_groups_package demo.msi
 e2e_install demo.msi install.log
 echo "wine msiexec /i demo.msi /qn /l*vx $E2E_WORK/install.log -> exit code $E2E_RC"
 report_library_lines install.log.txt CreateLocalGroupsImmediate CreateLocalGroups CreateGroup
@@ -195,7 +196,7 @@ e2e_init "$build/bin/OndexSetupCA.dll" "$build/wine-run.sh" "$build/demo/firewal
 e2e_settings_clear
 e2e_settings_dword FirewallAddApplication 1028  # 0x404: trace events to the installer log
 e2e_settings_dword FirewallRemoveApplication 1028
-e2e_build_firewall_package demo.msi \
+demo_firewall_package demo.msi \
   'Ondex Harbor|C:\Ondex\harbor.exe|Ondex Harbor|Catalog service|8080|Ondex' \
   'Ondex Harbor|C:\Ondex\harbor.exe|Ondex Harbor|8080'
 e2e_install demo.msi install.log
@@ -211,13 +212,13 @@ echo "-- Folder sharing: CheckShareFolder checks CATALOGPATH, ShareLocalFolder a
 e2e_init "$build/bin/OndexSetupCA.dll" "$build/wine-run.sh" "$build/demo/shares"
 e2e_settings_clear
 for action in CheckShareFolder ShareLocalFolder DelShareFolder; do e2e_settings_dword $action 1028; done
-e2e_build_shares_package local.msi
+demo_shares_package local.msi
 e2e_install local.msi local.log 'CATALOGPATH=C:\OndexCatalog\' CATSHARENAME=OndexCatalog
 echo "wine msiexec /i local.msi /qn /l*vx $E2E_WORK/local.log CATALOGPATH=C:\\OndexCatalog\\ CATSHARENAME=OndexCatalog -> exit code $E2E_RC"
 echo "(NetShareAdd's 50 fails ShareLocalFolder and so the installation: msiexec's 1603, 67 in a Linux shell)"
 echo "CheckShareFolderResult = $(e2e_property local.log.txt CheckShareFolderResult); ShareLocalFolder's data: $(e2e_property local.log.txt ShareLocalFolder)"
 report_library_lines local.log.txt CheckShareFolder SetShareLocalFolder ShareLocalFolder
-e2e_build_shares_package root.msi
+demo_shares_package root.msi
 e2e_install root.msi root.log 'CATALOGPATH=C:\' CATSHARENAME=OndexCatalog
 echo "wine msiexec /i root.msi /qn /l*vx $E2E_WORK/root.log CATALOGPATH=C:\\ CATSHARENAME=OndexCatalog -> exit code $E2E_RC"
 echo "CheckShareFolderResult = $(e2e_property root.log.txt CheckShareFolderResult)"
@@ -306,12 +307,12 @@ e2e_init "$build/bin/OndexSetupCA.dll" "$build/wine-run.sh" "$build/demo/iis_ssl
 iis_double_register "$build/tests/metabase_double.dll"
 mkdir -p tools && cp "$build/tests/selfssl/selfssl.exe" tools/
 tools=$(e2e_windows_path "$E2E_WORK/tools")
-e2e_wixl "$root/tests/e2e/iis_ssl.wxs" ssl.msi demo-iisssl
+e2e_wixl "$root/demo/iis_ssl.wxs" ssl.msi demo-iisssl
 e2e_install ssl.msi tool.log "SSLDATA=$tools|||80|||almanac.ondex.test|||443"
 echo "wine msiexec /i ssl.msi /qn /l*vx $E2E_WORK/tool.log SSLDATA=<tools>|||80|||almanac.ondex.test|||443 -> exit code $E2E_RC"
 echo "    selfssl.exe was run as: $(e2e_text tools/commandline.txt)"
 e2e_uninstall ssl.msi remove.log
-e2e_wixl "$root/tests/e2e/iis_ssl.wxs" hash.msi demo-iisssl
+e2e_wixl "$root/demo/iis_ssl.wxs" hash.msi demo-iisssl
 e2e_install hash.msi hash.log 'SSLDATA=C:\NoTools|||8081|||reports|||8443|||0a1BfF'
 echo "wine msiexec /i hash.msi /qn /l*vx $E2E_WORK/hash.log SSLDATA=C:\\NoTools|||8081|||reports|||8443|||0a1BfF -> exit code $E2E_RC"
 e2e_uninstall hash.msi remove.log
@@ -337,7 +338,7 @@ e2e_settings_clear
 e2e_settings_dword EnumerateSQLInstances 516        # trace events to the trace file
 e2e_settings_dword GeneratePartitionsSQLCode 516
 e2e_settings_dword InstallSQLServerInstance 1028
-sql_build_package sql.msi demo-sql 'SQLUSERNAME=[ComputerName]\sa' SQLUSERPASSWORD=secret SERVICEACCOUNT=svc \
+demo_sql_package sql.msi demo-sql 'SQLUSERNAME=[ComputerName]\sa' SQLUSERPASSWORD=secret SERVICEACCOUNT=svc \
   'PARTITIONS= Main Site ;Branch-2;;   '
 installer=$(e2e_windows_path "$E2E_WORK/express/SQLEXPR32.exe")
 e2e_install sql.msi install.log 'CHOSENINSTANCE=OTHERBOX\SALES' "SQLEXPR32=$installer" SQLINSTANCENEW=ONDEXNEW
@@ -357,7 +358,7 @@ e2e_uninstall sql.msi remove.log
 echo
 echo "-- CheckSQLServerInstance against the tests' OLE DB provider double (server OTHERBOX\\SALES, database Harbor,"
 echo "SQL Server authentication on master), one installation per scripted server; UpdateSqlDbLockInfo after it"
-sql_build_package check.msi demo-sqlcheck IS_SQLSERVER_PASSWORD=secret \
+demo_sql_package check.msi demo-sqlcheck IS_SQLSERVER_PASSWORD=secret \
   'SQLLOCKINFO_FORMAT=[SQLLOCKINFO_COMPUTERNAME]|[SQLLOCKINFO_USERNAME]|[SQLLOCKINFO_TIME]|[SQLLOCKINFO_GUID]' \
   'SQLLOCKINFO_SELECTCMD=SELECT Owner FROM dbo.LockInfo'
 while IFS='|' read -r what script; do
@@ -393,8 +394,8 @@ printf 'cancel\r\n' >objsel.txt
 e2e_picker_register "$build/tests/objsel_double.dll" objsel.txt
 e2e_settings_clear
 e2e_settings_dword PopulateUserAccounts 516        # trace events to the trace file
-e2e_wixl "$root/tests/e2e/accounts.wxs" accounts.msi demo-accounts
-msibuild accounts.msi -i "$root/tests/e2e/ComboBox.idt"
+e2e_wixl "$root/demo/accounts.wxs" accounts.msi demo-accounts
+msibuild accounts.msi -i "$root/demo/ComboBox.idt"
 e2e_add_properties accounts.msi CREDUIPASSWORD=secret CREDUICONFIRM=secret SERVICEPASSWORD=secret
 e2e_install accounts.msi install.log
 echo "wine msiexec /i accounts.msi /qn /l*vx $E2E_WORK/install.log -> exit code $E2E_RC"
@@ -443,9 +444,9 @@ echo "Wine has no .NET runtime: the tests' runtime-host double stands in for sys
 echo "section and records the managed calls; the two package versions name different SQL servers."
 e2e_init "$build/bin/OndexSetupCA.dll" "$build/wine-run.sh" "$build/demo/sql_assembly"
 sql_double_install "$build/tests/mscoree.dll" "$build/wineprefix"
-sql_build v1.msi 1.0.0 unused SQL_SERVER_NAME=OldServer
+demo_sql_assembly_package v1.msi 1.0.0 SQL_SERVER_NAME=OldServer
 v1=$E2E_PRODUCT_CODE
-sql_build v2.msi 2.0.0 unused SQL_SERVER_NAME=NewServer
+demo_sql_assembly_package v2.msi 2.0.0 SQL_SERVER_NAME=NewServer
 
 echo
 echo "-- Version 1.0.0 installs: the install stage creates the database (selected action 2)"
@@ -467,7 +468,7 @@ echo "managed code: it leaves the upgrade to the extension action."
 echo "OxRPCDataExist = $(e2e_property upgrade.log.txt OxRPCDataExist)"
 rpc=$(sql_state_folder)/RPCAssembly.dat
 echo "RPCAssembly.dat for the extension action: C:\\ProgramData\\Ondex\\Setup\\Temp\\$E2E_PRODUCT_CODE\\RPCAssembly.dat,"
-echo "    $(stat -c %s "$rpc") bytes, $(sql_state_members "$rpc") protected members"
+echo "    $(stat -c %s "$rpc") bytes, $(demo_state_members "$rpc") protected members"
 echo "Version 1.0.0 is $(e2e_product_registered "$v1" && echo still registered || echo no longer registered)"
 
 echo

@@ -58,42 +58,6 @@ e2e_build_package() {
   e2e_add_properties "$msi" "$@"
 }
 
-# e2e_build_prerequisite_package MSI TAG [NAME=VALUE ...]
-# Builds MSI from prerequisites.wxs with the Prerequisites and
-# PrerequisiteActions tables of the .idt files beside it.
-e2e_build_prerequisite_package() {
-  local msi=$1 tag=$2 table
-  shift 2
-  e2e_wixl "$E2E_DIR/prerequisites.wxs" "$msi" "$tag" || return 1
-  for table in Prerequisites PrerequisiteActions; do
-    msibuild "$msi" -i "$E2E_DIR/$table.idt" || return 1
-  done
-  e2e_add_properties "$msi" "$@"
-}
-
-# e2e_build_groups_package MSI [NAME=VALUE ...]
-# Builds MSI from groups_package.wxs with the LocalGroup table of
-# LocalGroup.idt: rows B (Harbor Readers, in Administrators), A (Harbor
-# Operators) and Z (Ghost, a group the package demands but does not create).
-e2e_build_groups_package() {
-  local msi=$1
-  shift
-  e2e_wixl "$E2E_DIR/groups_package.wxs" "$msi" groups || return 1
-  msibuild "$msi" -i "$E2E_DIR/LocalGroup.idt" || return 1
-  e2e_add_properties "$msi" "$@"
-}
-
-# e2e_build_firewall_package MSI ADD_LIST REMOVE_LIST: builds MSI from
-# firewall.wxs with the "|"-separated work lists of FirewallAddApplication
-# (installation) and FirewallRemoveApplication (removal).
-e2e_build_firewall_package() {
-  e2e_wixl "$E2E_DIR/firewall.wxs" "$1" firewall -D "AddData=$2" -D "RemoveData=$3"
-}
-
-# e2e_build_shares_package MSI: builds MSI from shares.wxs; CATALOGPATH and
-# CATSHARENAME are given on the msiexec command line.
-e2e_build_shares_package() { e2e_wixl "$E2E_DIR/shares.wxs" "$1" shares; }
-
 # e2e_msiexec ARGS...: Wine's msiexec in the build prefix; its standard output
 # (where a failing tool's captured output is copied) is appended to msiexec.out.
 # Returns msiexec's exit code as the shell sees it (1603 arrives as 67).

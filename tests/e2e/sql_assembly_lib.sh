@@ -75,19 +75,6 @@ sql_remove_leftovers() {
   fi
 }
 
-# sql_build MSI VERSION BATHSHELL_DATA [NAME=VALUE ...]: builds MSI from
-# sql_assembly.wxs; wixl writes every deferred action as 3073 (deferred, no
-# impersonation), so the rollback and commit types are patched.
-sql_build() {
-  local msi=$1 version=$2 data=$3
-  shift 3
-  e2e_wixl "$E2E_DIR/sql_assembly.wxs" "$msi" sql -D "Version=$version" -D "BathShellData=$data" || return 1
-  SQL_PRODUCTS+=("$E2E_PRODUCT_CODE")
-  msibuild "$msi" -q "UPDATE CustomAction SET Type=3329 WHERE Action='OxSQLAssemblyCaller_Rollback64'" || return 1
-  msibuild "$msi" -q "UPDATE CustomAction SET Type=3585 WHERE Action='OxSQLAssemblyCaller_Commit64'" || return 1
-  e2e_add_properties "$msi" "$@"
-}
-
 # sql_state_folder [PRODUCT]: <common application data>\Ondex\Setup\Temp\<product>,
 # which holds the state file OxSQLAssemblyCaller and RPCAssembly.dat.
 sql_state_folder() { echo "$SQL_PREFIX/drive_c/ProgramData/Ondex/Setup/Temp/${1:-$E2E_PRODUCT_CODE}"; }
@@ -104,16 +91,3 @@ sql_collect() {
 
 # sql_create_calls CLR: the codes "Create" was called with, in call order.
 sql_create_calls() { sed -n 's/^Invoke .*CBackupCreator\.Create(int:\([0-9]*\).*/\1/p' "$1" | tr -d '\n'; }
-
-# sql_state_members FILE: the member count of a protected state file such as
-# RPCAssembly.dat, printed only when the length-prefixed blobs fill the file.
-sql_state_members() {
-  local file=$1 size count offset=4 i length
-  size=$(stat -c %s "$file") || return 1
-  count=$(od -An -tu4 -N4 "$file" | tr -d ' ')
-  for ((i = 0; i < ${count:-0} && offset < size; i++)); do
-    length=$(od -An -tu4 -j"$offset" -N4 "$file" | tr -d ' ')
-    offset=$((offset + 4 + ${length:-0}))
-  done
-  [ "$i" = "${count:-}" ] && [ "$offset" -eq "$size" ] && echo "$count"
-}

@@ -22,15 +22,3 @@ sql_instances_add() {
   done
 }
 sql_instances_clear() { e2e_reg delete "$SQL_INSTANCES_KEY" /f || true; }
-
-# sql_build_package MSI TAG [NAME=VALUE ...]: sql_setup.wxs with its ComboBox
-# and SqlDatabase tables and the given Property rows.
-sql_build_package() {
-  local msi=$1 tag=$2 table
-  shift 2
-  e2e_wixl "$E2E_DIR/sql_setup.wxs" "$msi" "$tag" || return 1
-  for table in ComboBox SqlDatabase; do
-    msibuild "$msi" -i "$E2E_DIR/$table.idt" || return 1
-  done
-  e2e_add_properties "$msi" "$@"
-}
