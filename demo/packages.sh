@@ -4,30 +4,29 @@
 
 DEMO_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
-# demo_prerequisites_package MSI TAG [NAME=VALUE ...]
-# Builds MSI from prerequisites.wxs with the Prerequisites and
-# PrerequisiteActions tables of the .idt files beside it.
-demo_prerequisites_package() {
-  local msi=$1 tag=$2 table
-  shift 2
-  e2e_wixl "$DEMO_DIR/prerequisites.wxs" "$msi" "$tag" || return 1
-  for table in Prerequisites PrerequisiteActions; do
+# demo_table_package WXS MSI TAG "TABLE..." [NAME=VALUE ...]: builds MSI from
+# WXS, imports the custom tables' .idt files and adds the Property rows.
+demo_table_package() {
+  local wxs=$1 msi=$2 tag=$3 tables=$4 table
+  shift 4
+  e2e_wixl "$DEMO_DIR/$wxs" "$msi" "$tag" || return 1
+  for table in $tables; do
     msibuild "$msi" -i "$DEMO_DIR/$table.idt" || return 1
   done
   e2e_add_properties "$msi" "$@"
 }
 
-# demo_groups_package MSI [NAME=VALUE ...]
-# Builds MSI from groups_package.wxs with the LocalGroup table of
-# LocalGroup.idt: rows B (Harbor Readers, in Administrators), A (Harbor
-# Operators) and Z (Ghost, a group the package demands but does not create).
-demo_groups_package() {
-  local msi=$1
-  shift
-  e2e_wixl "$DEMO_DIR/groups_package.wxs" "$msi" groups || return 1
-  msibuild "$msi" -i "$DEMO_DIR/LocalGroup.idt" || return 1
-  e2e_add_properties "$msi" "$@"
+# demo_prerequisites_package MSI TAG [NAME=VALUE ...]: prerequisites.wxs with
+# its Prerequisites and PrerequisiteActions tables.
+demo_prerequisites_package() {
+  demo_table_package prerequisites.wxs "$1" "$2" "Prerequisites PrerequisiteActions" "${@:3}"
 }
+
+# demo_groups_package MSI [NAME=VALUE ...]: groups_package.wxs with the
+# LocalGroup table of LocalGroup.idt: rows B (Harbor Readers, in
+# Administrators), A (Harbor Operators) and Z (Ghost, a group the package
+# demands but does not create).
+demo_groups_package() { demo_table_package groups_package.wxs "$1" groups LocalGroup "${@:2}"; }
 
 # demo_firewall_package MSI ADD_LIST REMOVE_LIST: builds MSI from
 # firewall.wxs with the "|"-separated work lists of FirewallAddApplication
@@ -41,16 +40,8 @@ demo_firewall_package() {
 demo_shares_package() { e2e_wixl "$DEMO_DIR/shares.wxs" "$1" shares; }
 
 # demo_sql_package MSI TAG [NAME=VALUE ...]: sql_setup.wxs with its ComboBox
-# and SqlDatabase tables and the given Property rows.
-demo_sql_package() {
-  local msi=$1 tag=$2 table
-  shift 2
-  e2e_wixl "$DEMO_DIR/sql_setup.wxs" "$msi" "$tag" || return 1
-  for table in ComboBox SqlDatabase; do
-    msibuild "$msi" -i "$DEMO_DIR/$table.idt" || return 1
-  done
-  e2e_add_properties "$msi" "$@"
-}
+# and SqlDatabase tables.
+demo_sql_package() { demo_table_package sql_setup.wxs "$1" "$2" "ComboBox SqlDatabase" "${@:3}"; }
 
 # demo_sql_assembly_package MSI VERSION [NAME=VALUE ...]: builds MSI from
 # sql_assembly.wxs; wixl writes every deferred action as 3073 (deferred, no

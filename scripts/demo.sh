@@ -394,9 +394,8 @@ printf 'cancel\r\n' >objsel.txt
 e2e_picker_register "$build/tests/objsel_double.dll" objsel.txt
 e2e_settings_clear
 e2e_settings_dword PopulateUserAccounts 516        # trace events to the trace file
-e2e_wixl "$root/demo/accounts.wxs" accounts.msi demo-accounts
-msibuild accounts.msi -i "$root/demo/ComboBox.idt"
-e2e_add_properties accounts.msi CREDUIPASSWORD=secret CREDUICONFIRM=secret SERVICEPASSWORD=secret
+demo_table_package accounts.wxs accounts.msi demo-accounts ComboBox \
+  CREDUIPASSWORD=secret CREDUICONFIRM=secret SERVICEPASSWORD=secret
 e2e_install accounts.msi install.log
 echo "wine msiexec /i accounts.msi /qn /l*vx $E2E_WORK/install.log -> exit code $E2E_RC"
 report_library_lines install.log.txt PopulateUserAccounts DoObjSelDlg CheckEmpty CheckConfirm CheckLocalhost \
