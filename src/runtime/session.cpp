@@ -102,7 +102,9 @@ HRESULT ReadGrowing(LPWSTR* value, Getter getter, const char* sizeMessage, const
     return hr;
 }
 
-HRESULT FormatThroughRecord(LPCWSTR text, LPWSTR* value) {
+// `shown` stands for the text in the log lines: a hidden property's value
+// must never reach the log, not even as a template that failed to format.
+HRESULT FormatThroughRecord(LPCWSTR text, LPCWSTR shown, LPWSTR* value) {
     UniqueMsiHandle record(::MsiCreateRecord(1));
     if (!record) {
         WcaLogError(E_UNEXPECTED, "Failed to create record to format string");
@@ -110,14 +112,14 @@ HRESULT FormatThroughRecord(LPCWSTR text, LPWSTR* value) {
     }
     HRESULT hr = HrFromInstallerError(::MsiRecordSetStringW(record.get(), 0, text));
     if (FAILED(hr)) {
-        WcaLogError(hr, "Failed to set record field 0 with '%S'", text);
+        WcaLogError(hr, "Failed to set record field 0 with '%S'", shown);
         return hr;
     }
     const MSIHANDLE install = g_layer.install;
     auto getter = [&](LPWSTR buffer, DWORD* size) { return ::MsiFormatRecordW(install, record.get(), buffer, size); };
     return ReadGrowing(value, getter, "Failed to get previous size of property data string",
                        "Failed to allocate string for formatted string: '%S'", "Failed to get formatted string: '%S'",
-                       text);
+                       shown);
 }
 
 void ReplaceAll(std::wstring& text, const std::wstring& from, const std::wstring& to) {
@@ -269,11 +271,15 @@ HRESULT WcaGetProperty(LPCWSTR name, LPWSTR* value) {
                        "Failed to allocate string for Property '%S'", "Failed to get data for property '%S'", name);
 }
 
+// An empty template would make the installer list the record's fields ("1: ").
+HRESULT FormatTemplate(LPCWSTR text, LPCWSTR shown, LPWSTR* value) {
+    if (*text == L'\0') return AssignLayerString(value, L"");
+    return FormatThroughRecord(text, shown, value);
+}
+
 HRESULT WcaGetFormattedString(LPCWSTR text, LPWSTR* value) {
     if (!text || !value) return E_INVALIDARG;
-    // An empty template would make the installer list the record's fields ("1: ").
-    if (*text == L'\0') return AssignLayerString(value, L"");
-    return FormatThroughRecord(text, value);
+    return FormatTemplate(text, text, value);
 }
 
 HRESULT WcaGetFormattedProperty(LPCWSTR name, LPWSTR* value) {
@@ -284,10 +290,10 @@ HRESULT WcaGetFormattedProperty(LPCWSTR name, LPWSTR* value) {
         WcaLogError(hr, "failed to get %S", name);
         return hr;
     }
-    hr = WcaGetFormattedString(raw.get(), value);
+    const LPCWSTR shown = WcaIsHiddenProperty(g_layer.install, name) ? kHiddenValue : raw.get();
+    hr = FormatTemplate(raw.get(), shown, value);
     if (FAILED(hr))
-        WcaLogError(hr, "failed to get formatted value for property: '%S' with value: '%S'", name,
-                    WcaIsHiddenProperty(g_layer.install, name) ? kHiddenValue : raw.get());
+        WcaLogError(hr, "failed to get formatted value for property: '%S' with value: '%S'", name, shown);
     return hr;
 }
 
