@@ -112,9 +112,14 @@ WcaInitializer::WcaInitializer(MSIHANDLE hInstall, const char* actionLogName)
 }
 
 WcaInitializer::~WcaInitializer() noexcept(false) {
+    // A failed attach has detached already: a second detach would take the
+    // outer action's attachment.
     struct Detach {
-        ~Detach() { WcaFinalize(0); }
-    } detach;
+        bool attached;
+        ~Detach() {
+            if (attached) WcaFinalize(0);
+        }
+    } detach{SUCCEEDED(status_)};
     const UINT flags = GetTracerFlags("INTF_~WcaInitializer");
     if (!(flags & TF_TRACE)) return;
     try {

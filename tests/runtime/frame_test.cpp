@@ -131,10 +131,11 @@ TEST_F(Frame, AnyExceptionOtherThanTheAbortIsOneLoggedErrorAnd1603WithTheLayerDe
     }
 }
 
-TEST_F(Frame, AnInnerAttachGivesTheLogBackToTheActionForItsLaterLinesAndItsErrorEvent) {
+TEST_F(Frame, AnInnerAttachOrARefusedOneGivesTheLogBackToTheActionForItsLaterLinesAndItsErrorEvent) {
     LogCapture log;
     const UINT result = Run(L"1026", [](UINT& result, const wchar_t*, UINT, MSIHANDLE hInstall) {  // 0x402
         { WcaInitializer inner(hInstall, "INTF_Inner"); }
+        { WcaInitializer refused(hInstall, "INTF_ANameOfThirtyTwoCharacters_"); }  // too long for the layer
         WcaLog(LOGMSG_STANDARD, "after the inner scope");
         result = 1603;
     });
