@@ -5,6 +5,7 @@
 #include <string>
 
 #include "iis/metabase.h"
+#include "iis/metabase_internal.h"
 #include "iis/web_deploy_text.h"
 #include "platform/seam.h"
 #include "runtime/deferred_data.h"
@@ -90,13 +91,13 @@ bool ReadConfigureWebData(wchar_t*& context, UINT flags, const wchar_t* actionNa
 // Allows the web service extension `text` in IIS; the result is InitWamAdmin's
 // failure or UnInitWamAdmin's code.
 UINT AllowExtension(const std::wstring& text, UINT flags, const wchar_t* actionName) {
-    const HRESULT hr = InitWamAdmin();
-    if (FAILED(hr)) return static_cast<UINT>(hr);
+    detail::WamAdminScope wam;
+    if (FAILED(wam.Status())) return static_cast<UINT>(wam.Status());
     TraceIf(flags, TF_TRACE, actionName, L"IIS Administration", L"szAspNetVerStr: %s", text.c_str());
     TraceIf(flags, TF_TRACE, actionName, L"IIS Administration", L"%s", L"Calling EnableASPNET");
     const BOOL allowed = EnableASPNET(nullptr, text.c_str(), nullptr);
     TraceIf(flags, TF_TRACE, actionName, L"IIS Administration", L"EnableASPNET Result: %s", allowed ? L"TRUE" : L"FALSE");
-    return static_cast<UINT>(UnInitWamAdmin());
+    return static_cast<UINT>(wam.End());
 }
 
 void RunConfigureWeb(UINT& result, const wchar_t* actionName, UINT flags, MSIHANDLE hInstall) {
@@ -135,31 +136,30 @@ void EnableASPIISImpl(UINT& result, const wchar_t* actionName, UINT flags, MSIHA
 }
 
 void SetEnable64BitModeImpl(UINT&, const wchar_t*, UINT, MSIHANDLE hInstall) {
-    HRESULT hr = InitWamAdmin();
-    if (FAILED(hr)) return runtime::LogTimestampedError(hInstall, static_cast<DWORD>(hr), L"InitWamAdmin failed.");
-    hr = SetEnable32BitAppOnWin64(hInstall);
+    detail::WamAdminScope wam;
+    if (FAILED(wam.Status()))
+        return runtime::LogTimestampedError(hInstall, static_cast<DWORD>(wam.Status()), L"InitWamAdmin failed.");
+    const HRESULT hr = SetEnable32BitAppOnWin64(hInstall);
     if (FAILED(hr)) runtime::LogTimestampedError(hInstall, static_cast<DWORD>(hr), L"SetEnable32BitAppOnWin64 failed.");
-    UnInitWamAdmin();
 }
 
 void GetValueEnable32BitModeOn64Impl(UINT&, const wchar_t*, UINT, MSIHANDLE hInstall) {
     MsiProperty answer(hInstall, L"GetValueEnable32BitModeOn64Result");
     answer = L"";
-    HRESULT hr = InitWamAdmin();
-    if (FAILED(hr)) {
-        runtime::LogTimestampedError(hInstall, static_cast<DWORD>(hr), L"InitWamAdmin failed.");
+    detail::WamAdminScope wam;
+    if (FAILED(wam.Status())) {
+        runtime::LogTimestampedError(hInstall, static_cast<DWORD>(wam.Status()), L"InitWamAdmin failed.");
         answer = L"ERR";
         return;
     }
     DWORD value = 0;
-    hr = GetEnable32BitAppOnWin64(hInstall, &value);
+    const HRESULT hr = GetEnable32BitAppOnWin64(hInstall, &value);
     if (FAILED(hr)) {
         runtime::LogTimestampedError(hInstall, static_cast<DWORD>(hr), L"GetEnable32BitAppOnWin64 failed.");
         answer = L"ERR";
     } else {
         answer = std::to_wstring(value);
     }
-    UnInitWamAdmin();
 }
 
 }  // namespace ondex::iis

@@ -1,6 +1,7 @@
 // The web-site dialog's actions that ask IIS: the target site's number and
 // bindings, and the IIS-side check of a typed port.
 #include "iis/metabase.h"
+#include "iis/metabase_internal.h"
 #include "iis/web_dialog.h"
 #include "runtime/session.h"
 #include "runtime/tracer.h"
@@ -52,10 +53,10 @@ void SetTargetSiteIdImpl(UINT&, const wchar_t* actionName, UINT flags, MSIHANDLE
 
 void GetIIsServerBindingsImpl(UINT& result, const wchar_t* actionName, UINT flags, MSIHANDLE hInstall) {
     TraceInitialBindings(hInstall, flags, actionName);
-    const HRESULT hr = InitWamAdmin();
-    if (FAILED(hr)) {
+    detail::WamAdminScope wam;
+    if (FAILED(wam.Status())) {
         TraceIf(flags, TF_TRACE, actionName, L"GetIIsServerBindings", L"%s", L"WAM Admin Initialization failed");
-        result = static_cast<UINT>(hr);
+        result = static_cast<UINT>(wam.Status());
         return;
     }
     const std::wstring path = L"/LM/W3SVC/" + MsiProperty(hInstall, L"WEBSITEMBROOTID").Str();
@@ -68,7 +69,7 @@ void GetIIsServerBindingsImpl(UINT& result, const wchar_t* actionName, UINT flag
     } else {
         TraceIf(flags, TF_TRACE, actionName, L"GetIIsServerBindings", L"%s", L"Getting Server Bindings Failed");
     }
-    result = static_cast<UINT>(UnInitWamAdmin());
+    result = static_cast<UINT>(wam.End());
 }
 
 void CheckWebConfigImpl(UINT&, const wchar_t* actionName, UINT flags, MSIHANDLE hInstall) {

@@ -154,13 +154,14 @@ DWORD WebFindSiteByComment(LPCWSTR comment, MSIHANDLE hInstall) {
 
 std::wstring GetNextFreeSiteId() {
     return Guarded(std::wstring(L"1"), [&]() -> std::wstring {
-        if (FAILED(InitWamAdmin())) return L"1";
+        WamAdminScope wam;
+        if (FAILED(wam.Status())) return L"1";
         std::vector<std::uint32_t> used;
         ForEachWebSite(g_spAdminBase.get(), STRING_METADATA, [&](const Site& site) -> Step {
             used.push_back(ParseDecimalPrefix(site.key));
             return kNext;
         });
-        UnInitWamAdmin();
+        wam.End();
         return std::to_wstring(NextFreeSiteId(std::move(used)));
     });
 }

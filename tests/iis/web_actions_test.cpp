@@ -102,6 +102,32 @@ TEST_F(WebActions, ServerBindingsOfTheTargetSiteFillTheSiteProperties) {
               (Lines{Get(L"HOSTHEADER"), Get(L"IPADDRESS"), Get(L"TCPPORT")}));
 }
 
+// A Cancel in a trace box between opening and closing the IIS objects aborts
+// the action; the objects must go with it.
+TEST_F(WebActions, ATraceCancelledInsideTheIisBracketLeavesNoIisObject) {
+    model.AddSite(L"3", L"10.0.0.1:8080:reports.test", L"Reports");
+    model.PutMultiString(L"/LM/W3SVC", 2168, {kAspNetEntry});
+    package.Property(L"CustomActionData", L"ASP.NET v2.0").Property(L"WEBSITEMBROOTID", L"3");
+    struct Case { const wchar_t* name; UINT(__stdcall* action)(MSIHANDLE); const wchar_t* inside; };
+    for (const Case& c : {Case{L"EnableASPIIS", EnableASPIIS, L"szAspNetVerStr"},
+                          {L"GetIIsServerBindings", GetIIsServerBindings, L"Server Bindings set"}}) {
+        OndexRegistryScope registry;
+        OndexRegistryScope::SetDword(L"SOFTWARE\\Ondex\\setupdebug", c.name, 0x104);  // trace to boxes
+        size_t before = 0;
+        {
+            MessageBoxScript probe;
+            c.action(Session());
+            while (before < probe.boxes().size() && probe.boxes()[before].text.find(c.inside) == std::wstring::npos) ++before;
+            ASSERT_LT(before, probe.boxes().size()) << c.name;
+        }
+        MessageBoxScript boxes;
+        for (size_t i = 0; i < before; ++i) boxes.Answer(IDOK);
+        boxes.Answer(IDCANCEL).Answer(IDCANCEL);
+        EXPECT_EQ(1602u, c.action(Session())) << c.name;
+        EXPECT_EQ(0, IisDoubles::Live()) << c.name;
+    }
+}
+
 TEST_F(WebActions, TypedPortIsRewrittenThenCheckedAgainstTheFirstSiteOnIt) {
     model.AddSite(L"1", L":80:", L"Reports");
     model.AddSite(L"2", L":80:", L"Second");
