@@ -1,5 +1,7 @@
 #include "iis/metabase.h"
 
+#include <memory>
+#include <new>
 #include <vector>
 
 #include "iis/iis_text.h"
@@ -278,16 +280,18 @@ BOOL EnableASPNET(LPCWSTR, LPCWSTR text, LPWSTR) {
             return TRUE;
         }
         trace(runtime::FormatWide(L"Required size: %i", static_cast<int>(required)).c_str());
-        std::vector<wchar_t> list((required + sizeof(wchar_t) - 1) / sizeof(wchar_t) + 1, L'\0');
+        // A buffer that cannot be had counts as allowed, like a failed read.
+        std::unique_ptr<wchar_t[]> list(new (std::nothrow) wchar_t[(required + sizeof(wchar_t) - 1) / sizeof(wchar_t) + 1]());
+        if (!list) return TRUE;
         record.dwMDDataLen = required;
-        record.pbMDData = reinterpret_cast<unsigned char*>(list.data());
+        record.pbMDData = reinterpret_cast<unsigned char*>(list.get());
         if (FAILED(g_spAdminBase->GetData(METADATA_MASTER_ROOT_HANDLE, kWebRoot, &record, &required))) {
             trace(L"Accessing WebSvcExtRestrictionList entry failed");
             return TRUE;
         }
         trace(L"Entry WebSvcExtRestrictionList found!");
         trace(L"Walking thru items..");
-        const auto entry = FindListEntry(std::wstring_view(list.data(), required / sizeof(wchar_t)), text);
+        const auto entry = FindListEntry(std::wstring_view(list.get(), required / sizeof(wchar_t)), text);
         trace(L"entry read");
         if (!entry) return FALSE;
         trace(L"Got entry to patch");

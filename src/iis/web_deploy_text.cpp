@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "iis/iis_text.h"
 #include "runtime/deferred_text.h"
 #include "runtime/trace_flags.h"
 
@@ -27,7 +28,7 @@ std::wstring WriteConfigureWebData(const ConfigureWebProperties& p) {
         L"Home.aspx",
         p.webAccessDir,
         Signed(0x10000000),
-        Signed(runtime::ParseDecimal(p.siteId)),
+        Signed(ParseDecimalPrefix(p.siteId)),
         p.tcpPort,
         p.hostHeader,
         p.ipAddress,

@@ -56,4 +56,6 @@ TEST(ConfigureWebData, EighteenFieldsInOrderWithoutASeparatorAfterTheLast) {
               WriteConfigureWebData(p));
     p.siteId.clear();
     EXPECT_NE(std::wstring::npos, WriteConfigureWebData(p).find(L"/LM/W3SVC/" + S + L"Reports"));
+    p.siteId = L" -7";  // the site number takes leading digits only
+    EXPECT_NE(std::wstring::npos, WriteConfigureWebData(p).find(L"268435456" + S + L"0" + S + L"8080"));
 }
