@@ -3,6 +3,7 @@
 #include <string>
 
 #include "iis/metabase.h"
+#include "iis/metabase_internal.h"
 #include "iis/ssl_text.h"
 #include "platform/handles.h"
 #include "prereq/shell.h"
@@ -29,9 +30,9 @@ void LogKeyFailure(LSTATUS status) { runtime::WcaLogError(HRESULT_FROM_WIN32(sta
 
 // Puts one saved value back; skipped when IIS cannot be reached.
 void RestoreAuthFlags(const wchar_t* sitePath, DWORD authFlags) {
-    if (FAILED(InitWamAdmin())) return;
+    const detail::WamAdminScope wam;
+    if (FAILED(wam.Status())) return;
     MetaSetValue(sitePath, kMdAuthFlags, METADATA_INHERIT, IIS_MD_UT_FILE, DWORD_METADATA, sizeof authFlags, &authFlags);
-    UnInitWamAdmin();
 }
 
 // Restores every REG_DWORD of the snapshot in index order. A value that is
@@ -70,10 +71,12 @@ std::wstring SiteOnPort(const std::wstring& port) {
     return std::to_wstring(site);
 }
 
-// selfssl.exe runs elevated: one a standard user could have planted (a link,
-// or a file or folder of another owner) is not run. True when it may run.
+// selfssl.exe runs elevated: one a standard user could have planted or
+// changed (a link, a file or folder of another owner or that another account
+// may write) is not run. True when it may run.
 bool ToolIsTrusted(const std::wstring& toolFolder, std::wstring* refusal) {
-    return OxSetupLib::IsTrusted(toolFolder, refusal) && OxSetupLib::IsTrusted(toolFolder + L"\\selfssl.exe", refusal);
+    return OxSetupLib::IsTrustedTool(toolFolder, refusal) &&
+           OxSetupLib::IsTrustedTool(toolFolder + L"\\selfssl.exe", refusal);
 }
 
 void RunSelfSsl(UINT& result, const wchar_t* actionName, UINT flags, MSIHANDLE hInstall, const SslRequest& request,
@@ -92,16 +95,16 @@ void RunSelfSsl(UINT& result, const wchar_t* actionName, UINT flags, MSIHANDLE h
 
 void BindCertificate(UINT& result, const wchar_t* actionName, UINT flags, MSIHANDLE hInstall, const SslRequest& request,
                      const std::wstring& site) {
-    const HRESULT hr = InitWamAdmin();
-    if (FAILED(hr)) {
+    detail::WamAdminScope wam;
+    if (FAILED(wam.Status())) {
         runtime::LogTimestamped(hInstall, L"Setup was unable to install InitWamAdmin.");
         TraceIf(flags, TF_TRACE, actionName, L"InstalSSL", L"%s", L"WAM Admin Initialization failed");
-        result = static_cast<UINT>(hr);
+        result = static_cast<UINT>(wam.Status());
         return;
     }
     if (!EnableSiteCert(site.c_str(), request.sslPort.c_str(), request.certificateHash->c_str()))
         runtime::LogTimestamped(hInstall, L"Setup was unable to install certificate.");
-    result = static_cast<UINT>(UnInitWamAdmin());
+    result = static_cast<UINT>(wam.End());
     TraceIf(flags, TF_TRACE, actionName, L"IIS Admin Uninit", L"Result: 0x%X", result);
 }
 

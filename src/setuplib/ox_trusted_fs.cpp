@@ -57,6 +57,35 @@ bool IsTrustedOwner(const OxMsiString& sid) {
     throw OxWinError(ERROR_ACCESS_DENIED, L"The setup library does not use '" + path + L"': " + reason);
 }
 
+// Rights through which an account could change what a tool runs (in a
+// folder, FILE_WRITE_DATA and FILE_APPEND_DATA add files and folders).
+constexpr ACCESS_MASK kChangeRights = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_DELETE_CHILD | DELETE | WRITE_DAC |
+                                      WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
+constexpr wchar_t kEveryone[] = L"S-1-1-0";
+
+// The first account other than the trusted owners that the DACL of `path`
+// lets change it; Everyone for a missing DACL; empty when there is none.
+OxMsiString UntrustedWriterOf(const OxMsiString& path) {
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (const DWORD error = Api().GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
+                                                        nullptr, nullptr, &dacl, nullptr, &descriptor))
+        throw OxWinError(error);
+    const UniqueLocalMemory held(descriptor);
+    if (!dacl) return kEveryone;
+    for (DWORD i = 0; i < dacl->AceCount; ++i) {
+        void* entry = nullptr;
+        if (!::GetAce(dacl, i, &entry)) ThrowLastError();
+        const auto* ace = static_cast<const ACCESS_ALLOWED_ACE*>(entry);
+        if (ace->Header.AceType != ACCESS_ALLOWED_ACE_TYPE || (ace->Header.AceFlags & INHERIT_ONLY_ACE) ||
+            !(ace->Mask & kChangeRights))
+            continue;
+        const OxMsiString sid = SidText(const_cast<DWORD*>(&ace->SidStart));
+        if (!IsTrustedOwner(sid)) return sid;
+    }
+    return {};
+}
+
 // Full control for SYSTEM, Administrators and this process's user, inherited; protected from the parent's entries.
 OxMsiString ProtectedFolderSddl() {
     OxMsiString sddl = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
@@ -88,6 +117,16 @@ DWORD RequireTrusted(const OxMsiString& path) {
 
 bool IsTrusted(const OxMsiString& path, std::wstring* refusal) try {
     RequireTrusted(path);
+    return true;
+} catch (const OxWinError& error) {
+    *refusal = error.DisplayText();
+    return false;
+}
+
+bool IsTrustedTool(const OxMsiString& path, std::wstring* refusal) try {
+    if (RequireTrusted(path) == INVALID_FILE_ATTRIBUTES) Refuse(path, L"it does not exist.");
+    if (const OxMsiString writer = UntrustedWriterOf(path); !writer.empty())
+        Refuse(path, L"its DACL lets " + writer + L" change it.");
     return true;
 } catch (const OxWinError& error) {
     *refusal = error.DisplayText();

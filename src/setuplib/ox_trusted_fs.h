@@ -14,6 +14,11 @@ DWORD RequireTrusted(const OxMsiString& path);
 // The same check without throwing: false, with the refusal's text, when
 // `path` may not be used.
 bool IsTrusted(const OxMsiString& path, std::wstring* refusal);
+// A program an elevated phase starts, or its folder: it must exist, pass
+// RequireTrusted, and its DACL may let no other account change it (write,
+// add files or folders, delete, or change its DACL or owner). False, with
+// the refusal's text, otherwise.
+bool IsTrustedTool(const OxMsiString& path, std::wstring* refusal);
 // One folder level: created with full control for SYSTEM, Administrators and
 // this process's user, inherited below and nothing taken from the parent; an
 // existing one must be a trusted folder.

@@ -124,10 +124,19 @@ TEST_F(InstallSsl, ShortDataAnUnknownPortOrAPlantedToolChangeNothing) {
     };
     for (const auto& c : cases) EXPECT_EQ(c.result, Run(c.data)) << c.data;
     EXPECT_TRUE(Logged(L"No enoth params"));
-    PlantedPaths planted;
-    planted.OwnedBy(tools + L"\\selfssl.exe", L"S-1-5-21-1-2-3-1001");
-    EXPECT_EQ(87u, Run(tools + L"|||8080|||almanac|||443"));
-    EXPECT_TRUE(Logged(L"its owner S-1-5-21-1-2-3-1001"));
+    // The tool's folder given, and what is planted in the test's one.
+    const struct { std::wstring folder, toolOwner, folderWriter, logged; } planted[] = {
+        {L"C:\\NoSuchTools", L"", L"", L"'C:\\NoSuchTools': it does not exist."},
+        {tools, L"S-1-5-21-1-2-3-1001", L"", L"its owner S-1-5-21-1-2-3-1001"},
+        {tools, L"", L"S-1-5-11", L"its DACL lets S-1-5-11 change it."},  // Authenticated Users
+    };
+    for (const auto& p : planted) {
+        PlantedPaths paths;
+        if (!p.toolOwner.empty()) paths.OwnedBy(tools + L"\\selfssl.exe", p.toolOwner);
+        if (!p.folderWriter.empty()) paths.WritableBy(tools, p.folderWriter);
+        EXPECT_EQ(87u, Run(p.folder + L"|||8080|||almanac|||443")) << p.logged;
+        EXPECT_TRUE(Logged(p.logged)) << p.logged;
+    }
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(record.c_str()));
     EXPECT_EQ(Bytes{}, Hash());
 }

@@ -12,7 +12,7 @@ namespace ondex::test {
 namespace {
 
 std::set<std::wstring> g_links;
-std::map<std::wstring, std::wstring> g_owners;
+std::map<std::wstring, std::wstring> g_descriptors;  // as SDDL
 
 // Paths compared as the file system does: case-insensitive, no final backslash.
 std::wstring Key(std::wstring path) {
@@ -28,13 +28,14 @@ DWORD WINAPI Attributes(LPCWSTR path) {
 
 DWORD WINAPI Security(LPCWSTR path, SE_OBJECT_TYPE type, SECURITY_INFORMATION which, PSID* owner, PSID* group,
                       PACL* dacl, PACL* sacl, PSECURITY_DESCRIPTOR* descriptor) {
-    const auto planted = g_owners.find(Key(path));
-    if (planted == g_owners.end())
+    const auto planted = g_descriptors.find(Key(path));
+    if (planted == g_descriptors.end())
         return platform::RealApi().GetNamedSecurityInfoW(path, type, which, owner, group, dacl, sacl, descriptor);
-    BOOL defaulted = FALSE;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW((L"O:" + planted->second).c_str(), SDDL_REVISION_1,
-                                                              descriptor, nullptr) ||
-        !GetSecurityDescriptorOwner(*descriptor, owner, &defaulted))
+    BOOL present = FALSE, defaulted = FALSE;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(planted->second.c_str(), SDDL_REVISION_1, descriptor,
+                                                              nullptr) ||
+        (owner && !GetSecurityDescriptorOwner(*descriptor, owner, &defaulted)) ||
+        (dacl && !GetSecurityDescriptorDacl(*descriptor, &present, dacl, &defaulted)))
         return GetLastError();
     return ERROR_SUCCESS;
 }
@@ -48,10 +49,15 @@ PlantedPaths::PlantedPaths() {
 
 PlantedPaths::~PlantedPaths() {
     g_links.clear();
-    g_owners.clear();
+    g_descriptors.clear();
 }
 
 void PlantedPaths::Link(const std::wstring& path) { g_links.insert(Key(path)); }
-void PlantedPaths::OwnedBy(const std::wstring& path, const std::wstring& sid) { g_owners[Key(path)] = sid; }
+void PlantedPaths::OwnedBy(const std::wstring& path, const std::wstring& sid) {
+    g_descriptors[Key(path)] = L"O:" + sid + L"D:(A;;FA;;;" + sid + L")";
+}
+void PlantedPaths::WritableBy(const std::wstring& path, const std::wstring& sid) {
+    g_descriptors[Key(path)] = L"O:BAD:(A;;FA;;;BA)(A;;0x1301bf;;;" + sid + L")";  // 0x1301bf: modify
+}
 
 }  // namespace ondex::test

@@ -1,6 +1,7 @@
 #pragma once
-// Paths made to look planted, where Wine cannot show it: a reparse point, or
-// an owner other than this account. Every other path is the system's.
+// Paths made to look planted, where Wine cannot show it: a reparse point, an
+// owner other than this account, or a DACL that lets another account write.
+// Every other path is the system's.
 #include <string>
 
 #include "support/seam_override.h"
@@ -16,6 +17,8 @@ public:
 
     void Link(const std::wstring& path);
     void OwnedBy(const std::wstring& path, const std::wstring& sid);
+    // Owned by Administrators; `sid` may change it.
+    void WritableBy(const std::wstring& path, const std::wstring& sid);
 
 private:
     ScopedApiOverride override_;
