@@ -99,15 +99,22 @@ void MsiProperty::freePropValueBuf() {
 
 WcaInitializer::WcaInitializer(MSIHANDLE hInstall, const char* actionLogName)
     : status_(WcaInitialize(hInstall, actionLogName)) {
-    const UINT flags = GetTracerFlags("INTF_WcaInitializer");
-    if (status_ != S_OK) {
-        if (flags & TF_ERROR) {
-            const std::wstring text = FormatErrMessage(static_cast<DWORD>(status_), L"Constructing WcaInitializer");
-            RaiseEvent(flags, TF_ERROR, L"WcaInitializer", L"WcaInitializer", L"%s", text.c_str());
+    try {
+        const UINT flags = GetTracerFlags("INTF_WcaInitializer");
+        if (status_ != S_OK) {
+            if (flags & TF_ERROR) {
+                const std::wstring text = FormatErrMessage(static_cast<DWORD>(status_), L"Constructing WcaInitializer");
+                RaiseEvent(flags, TF_ERROR, L"WcaInitializer", L"WcaInitializer", L"%s", text.c_str());
+            }
+        } else {
+            TraceIf(flags, TF_TRACE, L"WcaInitializer", L"WcaInitializer", L"%s ...\nSUCCEEDED!",
+                    L"Constructing WcaInitializer");
         }
-    } else {
-        TraceIf(flags, TF_TRACE, L"WcaInitializer", L"WcaInitializer", L"%s ...\nSUCCEEDED!",
-                L"Constructing WcaInitializer");
+    } catch (...) {
+        // An abort answered here ends the scope before it began: no destructor
+        // will detach what the attach above took.
+        if (SUCCEEDED(status_)) WcaFinalize(0);
+        throw;
     }
 }
 
@@ -120,14 +127,16 @@ WcaInitializer::~WcaInitializer() noexcept(false) {
             if (attached) WcaFinalize(0);
         }
     } detach{SUCCEEDED(status_)};
-    const UINT flags = GetTracerFlags("INTF_~WcaInitializer");
-    if (!(flags & TF_TRACE)) return;
     try {
-        RaiseEvent(flags, TF_TRACE, L"~WcaInitializer", L"WcaInitializer", L"%s ...\nSUCCEEDED!",
-                   L"Destructing WcaInitializer");
+        const UINT flags = GetTracerFlags("INTF_~WcaInitializer");
+        if (flags & TF_TRACE)
+            RaiseEvent(flags, TF_TRACE, L"~WcaInitializer", L"WcaInitializer", L"%s ...\nSUCCEEDED!",
+                       L"Destructing WcaInitializer");
     } catch (int) {
         // While another abort unwinds the stack, a second one must not escape.
         if (std::uncaught_exceptions() == 0) throw;
+    } catch (...) {
+        // An event that cannot be raised ends nothing: the scope detaches all the same.
     }
 }
 

@@ -131,11 +131,17 @@ TEST_F(Frame, AnyExceptionOtherThanTheAbortIsOneLoggedErrorAnd1603WithTheLayerDe
     }
 }
 
-TEST_F(Frame, AnInnerAttachOrARefusedOneGivesTheLogBackToTheActionForItsLaterLinesAndItsErrorEvent) {
+TEST_F(Frame, AnInnerAttachARefusedOrACancelledOneGivesTheLogBackToTheActionForItsLaterLinesAndItsErrorEvent) {
     LogCapture log;
+    OndexRegistryScope::SetDword(kSettings, L"INTF_WcaInitializer", 0x104);  // the attach traced in a box
+    boxes.Answer(IDOK).Answer(IDCANCEL);
     const UINT result = Run(L"1026", [](UINT& result, const wchar_t*, UINT, MSIHANDLE hInstall) {  // 0x402
         { WcaInitializer inner(hInstall, "INTF_Inner"); }
         { WcaInitializer refused(hInstall, "INTF_ANameOfThirtyTwoCharacters_"); }  // too long for the layer
+        try {
+            WcaInitializer cancelled(hInstall, "INTF_Cancelled");
+        } catch (int) {
+        }
         WcaLog(LOGMSG_STANDARD, "after the inner scope");
         result = 1603;
     });
