@@ -33,7 +33,9 @@ UniqueBstr MakeBstr(const std::wstring& text) { return UniqueBstr(AllocateBstr(t
 
 ComPtr<ICorRuntimeHost> BindRuntime(const std::wstring& version) {
     // Only for the binding: a started runtime keeps mscoree.dll loaded itself.
-    UniqueModule mscoree(::LoadLibraryW(L"mscoree.dll"));
+    // From the system folder alone: an elevated phase must not take one from
+    // the current folder or the path, where a standard user may plant it.
+    UniqueModule mscoree(::LoadLibraryExW(L"mscoree.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
     if (!mscoree) throw OxWinError(::GetLastError());
     const FARPROC found = ::GetProcAddress(mscoree.get(), "CorBindToRuntimeEx");
     if (!found) throw OxWinError(::GetLastError());

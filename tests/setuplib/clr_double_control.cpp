@@ -18,6 +18,9 @@ std::wstring Hex(HRESULT code) { return runtime::FormatWide(L"0x%08X", static_ca
 }  // namespace
 
 ClrDoubleScope::ClrDoubleScope() {
+    // The host takes mscoree.dll from the system folder, or the module of that
+    // name already loaded: the double beside the tests, loaded here and kept.
+    ::LoadLibraryW(L"mscoree.dll");
     ::SetEnvironmentVariableW(L"OXCLR_DOUBLE_LOG", folder_.File(L"calls.log").c_str());
     for (const wchar_t* name : {L"OXCLR_DOUBLE_FAIL", L"OXCLR_DOUBLE_RETURN", L"OXCLR_DOUBLE_THROW"}) {
         ::SetEnvironmentVariableW(name, nullptr);
