@@ -31,7 +31,7 @@ bool IsMissingPathError(DWORD code) { return code == ERROR_FILE_NOT_FOUND || cod
 OxCheckSelectedDatabase::~OxCheckSelectedDatabase() {
     try {
         if (!supportFolder_.empty() && PathExists(supportFolder_)) DeleteDirectoryTree(supportFolder_, false);
-    } catch (const OxWinError&) {
+    } catch (...) {
         // What cannot be deleted stays for the next check.
     }
 }
