@@ -5,6 +5,7 @@
 #include "prereq/shell.h"
 #include "prereq/shell_text.h"
 #include "runtime/session.h"
+#include "runtime/text_format.h"
 #include "runtime/tracer.h"
 #include "runtime/user_box.h"
 
@@ -13,6 +14,12 @@ namespace ondex::prereq {
 namespace {
 
 constexpr UINT kToolFailureBoxStyle = MB_ICONWARNING | MB_TOPMOST;
+
+// `text` with every occurrence of `command` masked.
+std::wstring MaskCommand(std::wstring text, const std::wstring& command) {
+    runtime::ReplaceAll(text, command, runtime::kHiddenValue);
+    return text;
+}
 
 // Runs the command held by `commandProperty`; its text is traced only when
 // the property is neither secret by nature nor listed as hidden.
@@ -56,7 +63,10 @@ void BathShellImpl(UINT& result, const wchar_t*, UINT, MSIHANDLE hInstall) {
     for (const std::wstring& command : script->commands) {
         std::wstring errorText;
         if (RunToolCaptured(command.c_str(), errorText)) continue;
-        runtime::ShowBox(hInstall, nullptr, ToolFailureBoxText(errorText).c_str(), L"Setup", kToolFailureBoxStyle);
+        // The data is hidden: an explanation of a tool that could not start
+        // names it without its command line, since the box reaches the log.
+        runtime::ShowBox(hInstall, nullptr, ToolFailureBoxText(MaskCommand(errorText, command)).c_str(), L"Setup",
+                         kToolFailureBoxStyle);
         result = ERROR_INSTALL_FAILURE;
         return;
     }

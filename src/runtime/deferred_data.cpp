@@ -96,8 +96,9 @@ HRESULT deserializeNxtToken(const wchar_t* tokenName, const wchar_t*& nameRead, 
     // What is left of a secret data is secret; so is a token named as a secret.
     const bool dataSecret = traced && DataIsSecret();
     const bool tokenSecret = dataSecret || (traced && WcaIsHiddenProperty(WcaGetInstallHandle(), name.c_str()));
+    // The context still holds the token's value.
     TraceIf(flags, TF_TRACE, kTokenScope, FormatWide(L"szTokenContext for '%s' token", name.c_str()).c_str(), L"%s",
-            Shown(context, dataSecret));
+            Shown(context, tokenSecret));
 
     value = TakeNextToken(context);
     if (value == nullptr) return ReportMissingToken(report, name.c_str());

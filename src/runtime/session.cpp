@@ -122,11 +122,6 @@ HRESULT FormatThroughRecord(LPCWSTR text, LPCWSTR shown, LPWSTR* value) {
                        shown);
 }
 
-void ReplaceAll(std::wstring& text, const std::wstring& from, const std::wstring& to) {
-    for (size_t at = text.find(from); at != std::wstring::npos; at = text.find(from, at + to.size()))
-        text.replace(at, from.size(), to);
-}
-
 HRESULT AssignLayerString(LPWSTR* value, const std::wstring& text) {
     HRESULT hr = StrAlloc(value, text.size() + 1);
     if (FAILED(hr)) return hr;
@@ -351,8 +346,14 @@ const char* WcaGetActionName() { return g_layer.depth > 0 ? g_layer.outer[0].log
 bool WcaIsHiddenProperty(MSIHANDLE hInstall, LPCWSTR name) {
     if (IsEmpty(name)) return false;
     if (IsHiddenName(hInstall, name)) return true;
-    // A deferred action's data is the property named after the action.
-    return std::wstring_view(name) == L"CustomActionData" && IsHiddenName(hInstall, FromAnsi(WcaGetActionName()));
+    if (std::wstring_view(name) != L"CustomActionData") return false;
+    // A deferred action's data is the property named after the action; a
+    // deferred run cannot read MsiHiddenProperties, so the data the package
+    // kit hides (command lines, the web deployment) is secret by nature.
+    const std::string action = WcaGetActionName();
+    for (const char* secretData : {"BathShell", "ConfigureWeb"})
+        if (action == secretData) return true;
+    return IsHiddenName(hInstall, FromAnsi(action.c_str()));
 }
 
 bool WcaIsPropertySet(const char* name) {

@@ -105,4 +105,10 @@ std::wstring Widen(const char* ascii) {
     return wide;
 }
 
+void ReplaceAll(std::wstring& text, const std::wstring& from, const std::wstring& to) {
+    if (from.empty()) return;
+    for (size_t at = text.find(from); at != std::wstring::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+}
+
 }  // namespace ondex::runtime

@@ -24,4 +24,8 @@ std::string ToAnsi(const std::wstring& text);
 std::wstring FromAnsi(const std::string& text);
 std::wstring Widen(const char* ascii);
 
+// Replaces every `from` in `text` by `to`, left to right, never inside a
+// replacement; an empty `from` changes nothing.
+void ReplaceAll(std::wstring& text, const std::wstring& from, const std::wstring& to);
+
 }  // namespace ondex::runtime
