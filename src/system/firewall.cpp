@@ -174,23 +174,42 @@ std::wstring UniqueRuleName() {
     return std::wstring(L"Ondex replaced rule ") + text;
 }
 
-// Takes away the earlier rules of this record's name and application, so
-// that a repair leaves one rule where the installation made one. The rules
-// can only be removed by name: they get a name of their own first, so that
-// rules of the same name for other applications stay. Rules that cannot be
-// listed (Wine's firewall lists none) are left alone: the new rule matters more.
-void RemoveEarlierRules(INetFwRules* rules, const FirewallAddRecord& record) {
-    std::vector<ComPtr<INetFwRule>> earlier;
+// The earlier rules of this record's name and application; none when they
+// cannot be listed (Wine's firewall lists none): the new rule matters more.
+std::vector<ComPtr<INetFwRule>> EarlierRules(INetFwRules* rules, const FirewallAddRecord& record) {
     try {
-        earlier = RulesFor(rules, record.name, record.path);
+        return RulesFor(rules, record.name, record.path);
     } catch (const CWinEExc& failure) {
         runtime::WcaLog(runtime::LOGMSG_STANDARD, "Earlier firewall rules cannot be listed (0x%08X); none is replaced.",
                         static_cast<unsigned>(failure.Code()));
-        return;
+        return {};
     }
-    if (earlier.empty()) return;
+}
+
+// Adds `rule` in place of the earlier rules of its name and application, so
+// that a repair leaves one rule where the installation made one. Rules can
+// only be removed by name: the earlier ones get a name of their own first,
+// so that rules of the same name for other applications stay. They keep
+// their name when the new rule cannot be added, and are disabled before they
+// are removed, so that one a removal misses allows nothing.
+void AddInPlaceOfEarlierRules(INetFwRules* rules, INetFwRule* rule, const FirewallAddRecord& record) {
+    const std::vector<ComPtr<INetFwRule>> earlier = EarlierRules(rules, record);
+    if (earlier.empty()) return Check(rules->Add(rule), L"INetFwRules->Add failed.");
+    const auto original = Bstr(record.name, L"SysAllocString fwRuleName failed.");
     const auto replaced = Bstr(UniqueRuleName(), L"SysAllocString fwRuleName failed.");
-    for (const auto& rule : earlier) Check(rule->put_Name(replaced.get()), L"INetFwRule->put_Name failed.");
+    size_t renamed = 0;
+    HRESULT hr = S_OK;
+    while (renamed < earlier.size() && SUCCEEDED(hr = earlier[renamed]->put_Name(replaced.get()))) ++renamed;
+    const wchar_t* failed = L"INetFwRule->put_Name failed.";
+    if (SUCCEEDED(hr)) {
+        hr = rules->Add(rule);
+        failed = L"INetFwRules->Add failed.";
+    }
+    if (FAILED(hr)) {
+        for (size_t i = 0; i < renamed; ++i) earlier[i]->put_Name(original.get());
+        Check(hr, failed);
+    }
+    for (const auto& old : earlier) old->put_Enabled(VARIANT_FALSE);
     for (size_t removed = 0; removed < earlier.size(); ++removed)
         Check(rules->Remove(replaced.get()), L"INetFwRules->Remove failed.");
 }
@@ -216,8 +235,7 @@ void WindowsFirewallAddAppAS(const FirewallAddRecord& record) {
     Check(rule->put_Profiles(NET_FW_PROFILE2_ALL), L"INetFwRule->put_Profiles failed.");
     Check(rule->put_Enabled(VARIANT_TRUE), L"INetFwRule->put_Enabled failed.");
     Check(rule->put_Action(NET_FW_ACTION_ALLOW), L"INetFwRule->put_Action failed.");
-    RemoveEarlierRules(rules.get(), record);
-    Check(rules->Add(rule.get()), L"INetFwRules->Add failed.");
+    AddInPlaceOfEarlierRules(rules.get(), rule.get(), record);
 }
 
 void WindowsFirewallDelteAppAS(const std::wstring& name) {

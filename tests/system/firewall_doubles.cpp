@@ -264,6 +264,11 @@ TABLE(StoredRuleTable, INetFwRule,
           HRESULT hr = WorldOf(self).Hit("INetFwRule::put_Name");
           if (SUCCEEDED(hr)) RuleOf(self).name = Text(name);
           return hr;
+      };
+      t.put_Enabled = [](INetFwRule* self, VARIANT_BOOL enabled) -> HRESULT {
+          HRESULT hr = WorldOf(self).Hit("INetFwRule::put_Enabled");
+          if (SUCCEEDED(hr)) RuleOf(self).enabled = enabled != VARIANT_FALSE;
+          return hr;
       })
 
 struct Cursor {

@@ -114,6 +114,21 @@ TEST_F(Firewall, AdvancedInterfaceAddsOneAllowRulePerRecordAndARepairReplacesIt)
     EXPECT_TRUE(boxes.boxes().empty());
 }
 
+TEST_F(Firewall, ARepairKeepsTheEarlierRuleWhenItsOwnCannotBeAddedAndDisablesOneItCannotRemove) {
+    for (const std::string failing : {"INetFwRules::Add", "INetFwRules::Remove"}) {
+        firewall.rules = {{.name = L"Service", .application = L"C:\\H\\svc.exe", .enabled = true}};
+        firewall.Fail(failing, E_ACCESSDENIED);
+        EXPECT_EQ(0u, Add(L"Harbor|C:\\H\\svc.exe|Service|||"));
+        const bool added = failing == "INetFwRules::Remove";
+        ASSERT_EQ(added ? 2u : 1u, firewall.rules.size()) << failing;
+        const FirewallRule& earlier = firewall.rules.front();
+        EXPECT_EQ(added ? 0u : std::wstring::npos, earlier.name->find(L"Ondex replaced rule {")) << failing;
+        EXPECT_EQ(!added, earlier.enabled) << failing;
+        EXPECT_EQ(L"Service", firewall.rules.back().name) << failing;
+    }
+    EXPECT_EQ(2u, boxes.boxes().size());  // each failed record warned about
+}
+
 TEST_F(Firewall, RulesThatCannotBeListedAreNotReplacedButTheNewRuleIsAdded) {
     firewall.rules = {{.name = L"UI", .application = L"C:\\H\\ui.exe"}};
     firewall.Fail("INetFwRules::get__NewEnum", E_NOTIMPL);
