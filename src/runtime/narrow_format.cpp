@@ -16,6 +16,7 @@ enum class Size { Default, Char, Short, Long, LongLong, Pointer, Int32, WideText
 // the argument size and the conversion letter.
 struct Conversion {
     std::string prefix = "%";
+    std::string withoutPrecision;  // the prefix's flags and width alone
     Size size = Size::Default;
     char type = '\0';
     int precision = -1;
@@ -67,6 +68,7 @@ Conversion TakeConversion(const char*& at, va_list& args) {
     int ignored = 0;
     while (IsFlag(*at)) conversion.prefix += *at++;
     if (*at == '*' || IsDigit(*at)) TakeNumber(at, conversion.prefix, args, false, ignored);
+    conversion.withoutPrecision = conversion.prefix;
     if (*at == '.') {
         ++at;
         TakeNumber(at, conversion.prefix, args, true, conversion.precision);
@@ -164,8 +166,10 @@ void AppendConversion(std::string& out, const Conversion& conversion, va_list& a
         return;
     case 's': case 'S': case 'c': case 'C': {
         const std::string text = TextArgument(conversion, args, toNarrow);
-        // The precision already cut a wide text; a narrow one is cut here.
-        return Append(out, ConversionText(conversion, "s"), text.c_str());
+        // The precision already cut a wide text in characters; cutting its
+        // narrow form again would count bytes. A narrow one is cut here.
+        const std::string prefix = IsWideText(conversion) ? conversion.withoutPrecision : conversion.prefix;
+        return Append(out, prefix + "s", text.c_str());
     }
     default:
         // Not a conversion: shown as written, no argument taken.
