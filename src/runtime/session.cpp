@@ -302,9 +302,11 @@ HRESULT WcaSetProperty(LPCWSTR name, LPCWSTR value) {
 namespace {
 
 // Properties the library itself treats as secret, whatever the package
-// lists: deferred phases cannot read "MsiHiddenProperties", and the
-// credential dialog's confirmation is a password without the word.
-constexpr const wchar_t* kLibrarySecrets[] = {L"ShellCommandHidden", L"CREDUICONFIRM"};
+// lists: deferred phases cannot read "MsiHiddenProperties" (so BathShell's
+// and ConfigureWeb's data, which the kit hides and which is named after the
+// action, are listed here), and the credential dialog's confirmation is a
+// password without the word.
+constexpr const wchar_t* kLibrarySecrets[] = {L"ShellCommandHidden", L"CREDUICONFIRM", L"BathShell", L"ConfigureWeb"};
 
 bool IsLibrarySecret(std::wstring_view name) {
     for (const wchar_t* secret : kLibrarySecrets)
@@ -346,14 +348,8 @@ const char* WcaGetActionName() { return g_layer.depth > 0 ? g_layer.outer[0].log
 bool WcaIsHiddenProperty(MSIHANDLE hInstall, LPCWSTR name) {
     if (IsEmpty(name)) return false;
     if (IsHiddenName(hInstall, name)) return true;
-    if (std::wstring_view(name) != L"CustomActionData") return false;
-    // A deferred action's data is the property named after the action; a
-    // deferred run cannot read MsiHiddenProperties, so the data the package
-    // kit hides (command lines, the web deployment) is secret by nature.
-    const std::string action = WcaGetActionName();
-    for (const char* secretData : {"BathShell", "ConfigureWeb"})
-        if (action == secretData) return true;
-    return IsHiddenName(hInstall, FromAnsi(action.c_str()));
+    // A deferred action's data is the property named after the action.
+    return std::wstring_view(name) == L"CustomActionData" && IsHiddenName(hInstall, FromAnsi(WcaGetActionName()));
 }
 
 bool WcaIsPropertySet(const char* name) {

@@ -115,22 +115,32 @@ DWORD RequireTrusted(const OxMsiString& path) {
     return attributes;
 }
 
-bool IsTrusted(const OxMsiString& path, std::wstring* refusal) try {
-    RequireTrusted(path);
+namespace {
+
+// Runs a check that refuses by throwing: false, with the refusal's text, when it does.
+template <typename Check>
+bool Passes(Check check, std::wstring* refusal) try {
+    check();
     return true;
 } catch (const OxWinError& error) {
     *refusal = error.DisplayText();
     return false;
 }
 
-bool IsTrustedTool(const OxMsiString& path, std::wstring* refusal) try {
-    if (RequireTrusted(path) == INVALID_FILE_ATTRIBUTES) Refuse(path, L"it does not exist.");
-    if (const OxMsiString writer = UntrustedWriterOf(path); !writer.empty())
-        Refuse(path, L"its DACL lets " + writer + L" change it.");
-    return true;
-} catch (const OxWinError& error) {
-    *refusal = error.DisplayText();
-    return false;
+}  // namespace
+
+bool IsTrusted(const OxMsiString& path, std::wstring* refusal) {
+    return Passes([&] { RequireTrusted(path); }, refusal);
+}
+
+bool IsTrustedTool(const OxMsiString& path, std::wstring* refusal) {
+    return Passes(
+        [&] {
+            if (RequireTrusted(path) == INVALID_FILE_ATTRIBUTES) Refuse(path, L"it does not exist.");
+            if (const OxMsiString writer = UntrustedWriterOf(path); !writer.empty())
+                Refuse(path, L"its DACL lets " + writer + L" change it.");
+        },
+        refusal);
 }
 
 void CreateTrustedDirectory(const OxMsiString& path) {

@@ -200,14 +200,11 @@ void AddInPlaceOfEarlierRules(INetFwRules* rules, INetFwRule* rule, const Firewa
     size_t renamed = 0;
     HRESULT hr = S_OK;
     while (renamed < earlier.size() && SUCCEEDED(hr = earlier[renamed]->put_Name(replaced.get()))) ++renamed;
-    const wchar_t* failed = L"INetFwRule->put_Name failed.";
-    if (SUCCEEDED(hr)) {
-        hr = rules->Add(rule);
-        failed = L"INetFwRules->Add failed.";
-    }
+    const bool allRenamed = SUCCEEDED(hr);
+    if (allRenamed) hr = rules->Add(rule);
     if (FAILED(hr)) {
         for (size_t i = 0; i < renamed; ++i) earlier[i]->put_Name(original.get());
-        Check(hr, failed);
+        Check(hr, allRenamed ? L"INetFwRules->Add failed." : L"INetFwRule->put_Name failed.");
     }
     for (const auto& old : earlier) old->put_Enabled(VARIANT_FALSE);
     for (size_t removed = 0; removed < earlier.size(); ++removed)
